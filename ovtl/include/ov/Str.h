@@ -1,0 +1,19 @@
+// Conversions between wide (UTF-16) and narrow strings.
+#pragma once
+
+#include <string>
+
+namespace ov {
+namespace str {
+
+// Narrow text in the given code page (0: the system ANSI code page). Throws on failure.
+std::string toMultibyte(const std::wstring& text, unsigned codePage);
+
+// The non-throwing conversions: an empty result when the system conversion fails.
+std::wstring multiByteToWide(const std::string& text, unsigned codePage);
+std::wstring utf8ToWide(const std::string& text);
+std::string wideToMultiByte(const std::wstring& text, unsigned codePage);
+std::string wideToUtf8(const std::wstring& text);
+
+} // namespace str
+} // namespace ov

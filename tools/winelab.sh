@@ -1,0 +1,52 @@
+#!/usr/bin/env bash
+# The Wine lab: one headless prefix per build tree and a persistent wineserver.
+#   winelab.sh start PREFIX            create the prefix on first use, start the server
+#   winelab.sh stop PREFIX             stop the server and every Wine process of the prefix
+#   winelab.sh exec PREFIX PROGRAM...  run a Windows program in the prefix (CTest's emulator)
+# Wine's background processes inherit the descriptors of whoever starts them, so the
+# server and the prefix's services are always started with /dev/null as stdio: a pipe
+# held open by them would hang the caller (a test runner, `| tail`).
+set -euo pipefail
+
+cmd=${1:?usage: winelab.sh start|stop|exec PREFIX ...}
+prefix=${2:?usage: winelab.sh start|stop|exec PREFIX ...}
+shift 2
+mkdir -p "$prefix"
+prefix=$(cd "$prefix" && pwd)
+
+export WINEPREFIX="$prefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEARCH=win64
+wine=/usr/lib/wine/wine64
+server=/usr/lib/wine/wineserver
+
+detached() { "$@" </dev/null >/dev/null 2>&1; }
+
+case "$cmd" in
+start)
+  if [ ! -f "$prefix/.lab-ready" ]; then
+    detached "$server" -k || true
+    detached "$wine" wineboot -i || true
+    # Windows can only be created with the null graphics driver here.
+    detached "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
+    detached "$server" -w || true
+    detached "$server" -k || true
+    touch "$prefix/.lab-ready"
+  fi
+  detached "$server" -p || true   # already running: keep it
+  # Starts services.exe and friends now, detached, rather than under the first test.
+  detached "$wine" cmd.exe /c exit || true
+  ;;
+stop)
+  detached "$server" -k || true
+  detached "$server" -w || true
+  ;;
+exec)
+  exec "$wine" "$@"
+  ;;
+*)
+  echo "winelab.sh: unknown command $cmd" >&2
+  exit 2
+  ;;
+esac
