@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
           binutils-mingw-w64-x86-64 wine64 cmake ninja-build googletest clang
-          libclang-rt-14-dev clang-format file)
+          libclang-rt-14-dev clang-format python3)
 
 missing=()
 for p in "${packages[@]}"; do

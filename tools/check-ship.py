@@ -1,0 +1,98 @@
+#!/usr/bin/env python3
+"""Checks the shipping executable: a PE32 (i386) GUI program that imports only system DLLs,
+carries the customization text as resource CONF 500 and a manifest asking for asInvoker."""
+import struct
+import sys
+
+ALLOWED = {"kernel32.dll", "advapi32.dll", "user32.dll", "shell32.dll", "ole32.dll", "oleaut32.dll",
+           "msvcrt.dll", "shlwapi.dll", "gdi32.dll", "userenv.dll", "version.dll", "wtsapi32.dll",
+           "psapi.dll", "comctl32.dll", "uuid.dll", "api-ms-win-crt-runtime-l1-1-0.dll"}
+
+
+def fail(message):
+    print(f"check-ship: FAIL: {message}")
+    sys.exit(1)
+
+
+def main(path):
+    data = open(path, "rb").read()
+    if data[:2] != b"MZ":
+        fail("not an MZ executable")
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    if data[pe:pe + 4] != b"PE\0\0":
+        fail("no PE signature")
+    machine, sections, _, _, _, optsize, _ = struct.unpack_from("<HHIIIHH", data, pe + 4)
+    opt = pe + 24
+    magic = struct.unpack_from("<H", data, opt)[0]
+    if machine != 0x14C or magic != 0x10B:
+        fail(f"not PE32 i386 (machine {machine:#x}, magic {magic:#x})")
+    subsystem = struct.unpack_from("<H", data, opt + 68)[0]
+    if subsystem != 2:
+        fail(f"subsystem {subsystem}, expected 2 (Windows GUI)")
+    dirs = opt + 96
+    import_rva, _ = struct.unpack_from("<II", data, dirs + 8)
+    res_rva, _ = struct.unpack_from("<II", data, dirs + 16)
+    table = opt + optsize
+    secs = [struct.unpack_from("<8sIIII", data, table + 40 * i) for i in range(sections)]
+
+    def off(rva):
+        for _, vsize, vaddr, rsize, raw in secs:
+            if vaddr <= rva < vaddr + max(vsize, rsize):
+                return rva - vaddr + raw
+        fail(f"RVA {rva:#x} outside the sections")
+
+    def cstr(o):
+        return data[o:data.index(b"\0", o)].decode("ascii")
+
+    dlls = []
+    o = off(import_rva)
+    while True:
+        name_rva = struct.unpack_from("<I", data, o + 12)[0]
+        if name_rva == 0:
+            break
+        dlls.append(cstr(off(name_rva)).lower())
+        o += 20
+    bad = [d for d in dlls if d not in ALLOWED]
+    if bad:
+        fail(f"imports DLLs that not every Windows has: {bad}")
+
+    base = off(res_rva)
+
+    def entries(o):
+        named, ids = struct.unpack_from("<HH", data, o + 12)
+        for i in range(named + ids):
+            name, target = struct.unpack_from("<II", data, o + 16 + 8 * i)
+            if name & 0x80000000:
+                s = base + (name & 0x7FFFFFFF)
+                length = struct.unpack_from("<H", data, s)[0]
+                key = data[s + 2:s + 2 + 2 * length].decode("utf-16-le")
+            else:
+                key = name
+            yield key, target
+
+    def leaf(target):
+        while target & 0x80000000:  # descend to the first language
+            target = next(entries(base + (target & 0x7FFFFFFF)))[1]
+        rva, size = struct.unpack_from("<II", data, base + target)
+        return data[off(rva):off(rva) + size]
+
+    resources = {}
+    for rtype, t in entries(base):
+        for rid, n in entries(base + (t & 0x7FFFFFFF)):
+            resources[(rtype, rid)] = leaf(n)
+    conf = resources.get(("CONF", 500))
+    if not conf:
+        fail("no CONF 500 resource")
+    if b"OpenVpnTunnelingDriverName=" not in conf:
+        fail("CONF 500 does not hold the customization text")
+    manifest = resources.get((24, 1))
+    if not manifest or b'level="asInvoker"' not in manifest:
+        fail("no manifest with requestedExecutionLevel asInvoker")
+    if (16, 1) not in resources:
+        fail("no version resource")
+    print(f"check-ship: ok: PE32 i386 GUI; imports {', '.join(dlls)}; CONF 500 ({len(conf)} bytes); "
+          "manifest asInvoker; version resource")
+
+
+if __name__ == "__main__":
+    main(sys.argv[1])
