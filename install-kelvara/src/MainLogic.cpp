@@ -2,8 +2,12 @@
 
 #include "Environment.h"
 
+#include <install-common/Customization.h>
 #include <logging/Log.h>
+#include <ov/ProcessUser.h>
 #include <ov/Win32.h>
+
+#include <memory>
 
 #include <string>
 
@@ -33,6 +37,13 @@ bool IsWow64() {
 }
 
 int MainLogic::execute(bool silent) {
+    // Nothing may be read or changed for a caller without administrator rights.
+    const std::unique_ptr<ov::ProcessUser> processUser = ov::ProcessUser::create();
+    if (!processUser->isAdmin()) {
+        OV_KMF_LOG(OvKmfLogging::Error, L"Not enough rights.");
+        return NotEnoughRights;
+    }
+
     const std::wstring applicationName = GetEnvVariable(L"kelvara_app_name", kDefaultApplicationName);
     const std::wstring installationRoot = GetEnvVariable(L"UL_ROOT_DIR", kDefaultInstallationRoot);
     const std::wstring appModelId = GetEnvVariable(L"kelvara_app_model_id", kDefaultAppModelId);
@@ -42,6 +53,16 @@ int MainLogic::execute(bool silent) {
     OV_KMF_LOG(OvKmfLogging::Info, L"App model id: \"%s\"", appModelId.c_str());
     if (silent) {
         OV_KMF_LOG(OvKmfLogging::Info, L"Doing silent installation!");
+    }
+
+    // A table installed by an earlier run in this process is trusted as it is.
+    if (installedCustomizationSettings() == nullptr) {
+        installCustomizationSettings(loadCustomizationSettings());
+        const CustomizationSettings* settings = installedCustomizationSettings();
+        if (settings == nullptr || settings->empty()) {
+            OV_KMF_LOG(OvKmfLogging::Fatal, L"Failed to initialize config");
+            return NoCustomization;
+        }
     }
     return Done;
 }
