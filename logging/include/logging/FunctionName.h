@@ -34,8 +34,12 @@ constexpr bool startsWith(const char* s, std::size_t n, std::size_t at, const ch
     return true;
 }
 
-constexpr bool isBracketOpen(char c) { return c == '(' || c == '<' || c == '['; }
-constexpr bool isBracketClose(char c) { return c == ')' || c == '>' || c == ']'; }
+constexpr bool isBracketOpen(char c) {
+    return c == '(' || c == '<' || c == '[';
+}
+constexpr bool isBracketClose(char c) {
+    return c == ')' || c == '>' || c == ']';
+}
 
 // Index of the last "::<lambda(" at bracket depth 0 in s[0, n), or n when there is none.
 constexpr std::size_t findLambda(const char* s, std::size_t n) {

@@ -28,7 +28,8 @@ enum OpenFlags : unsigned {
 Logger& instance();
 
 void open(const wchar_t* product, const wchar_t* logName, int level, unsigned flags);
-void open(const wchar_t* nameSpace, const wchar_t* product, const wchar_t* logName, int level, unsigned flags);
+void open(const wchar_t* nameSpace, const wchar_t* product, const wchar_t* logName, int level,
+          unsigned flags);
 void open(const char* product, const char* logName, int level, unsigned flags);
 void open(const char* nameSpace, const char* product, const char* logName, int level, unsigned flags);
 

@@ -1,0 +1,275 @@
+#include <logging/LoggerWin.h>
+
+#include <logging/FileContext.h>
+#include <logging/Log.h>
+#include <logging/RecordFormat.h>
+#include <ov/Str.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+namespace OvKmfLogging {
+
+namespace {
+
+const std::size_t kFirstBufferSize = 2048;
+const std::size_t kLargeBufferSize = 65536;
+const std::uint64_t kConfigRefreshIntervalMs = 60000;
+
+// The Windows runtime's formatting, so that %s in a wide format takes a wide string even
+// where the C library follows C99. -1 when the text does not fit with its terminator.
+int formatInto(wchar_t* buffer, std::size_t size, const wchar_t* format, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    const int length = _vsnwprintf(buffer, size, format, copy);
+    va_end(copy);
+    return (length < 0 || static_cast<std::size_t>(length) >= size) ? -1 : length;
+}
+
+int formatInto(char* buffer, std::size_t size, const char* format, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    const int length = _vsnprintf(buffer, size, format, copy);
+    va_end(copy);
+    return (length < 0 || static_cast<std::size_t>(length) >= size) ? -1 : length;
+}
+
+std::wstring textOf(const wchar_t* text) {
+    return text != nullptr ? std::wstring(text) : std::wstring();
+}
+
+// Restores the thread's last-error code on every way out of a scope.
+class LastErrorKeeper {
+public:
+    LastErrorKeeper() : lastError_(GetLastError()) {}
+    ~LastErrorKeeper() { SetLastError(lastError_); }
+    LastErrorKeeper(const LastErrorKeeper&) = delete;
+    LastErrorKeeper& operator=(const LastErrorKeeper&) = delete;
+
+private:
+    const DWORD lastError_;
+};
+
+} // namespace
+
+LoggerWin::LoggerWin() = default;
+
+LoggerWin::~LoggerWin() {
+    LastErrorKeeper keeper;
+    try {
+        log(bannerLevel(flags_), "***  LOG AUTO-CLOSED ***");
+        std::lock_guard<std::mutex> guard(lock_);
+        fileContext_.reset();
+    } catch (...) {
+        // Process exit: nothing left to tell.
+    }
+}
+
+void LoggerWin::open(const char* nameSpace, const char* product, const char* logName, int level,
+                     unsigned flags) {
+    LastErrorKeeper keeper;
+    try {
+        const std::wstring wideNameSpace =
+            nameSpace != nullptr ? ov::str::utf8ToWide(nameSpace) : std::wstring();
+        const std::wstring wideProduct = product != nullptr ? ov::str::utf8ToWide(product) : std::wstring();
+        const std::wstring wideLogName = logName != nullptr ? ov::str::utf8ToWide(logName) : std::wstring();
+        open(wideNameSpace.c_str(), wideProduct.c_str(), wideLogName.c_str(), level, flags);
+    } catch (...) {
+    }
+}
+
+void LoggerWin::open(const wchar_t* nameSpace, const wchar_t* product, const wchar_t* logName, int level,
+                     unsigned flags) {
+    LastErrorKeeper keeper;
+    try {
+        std::unique_lock<std::mutex> lock(lock_);
+        if (fileContext_) {
+            return;
+        }
+        flags_ = flags;
+        FileContextBase* created = createFileContext(nameSpace, product, logName, level, flags);
+        fileContext_.reset(dynamic_cast<FileContext*>(created));
+        if (!fileContext_) {
+            delete created;
+        }
+        if ((flags & LogEverything) != 0) {
+            // The registry is first read at the first record.
+            setThreshold(Verbose);
+            debugOutput_ = false;
+        } else {
+            setThreshold(level);
+            refreshConfiguration(lock);
+        }
+    } catch (...) {
+    }
+}
+
+void LoggerWin::close() {
+    LastErrorKeeper keeper;
+    try {
+        log(bannerLevel(flags_), "***  LOGGING ENDED  ***");
+        std::lock_guard<std::mutex> guard(lock_);
+        fileContext_.reset();
+    } catch (...) {
+    }
+    lastConfigRefresh_ = 0;
+}
+
+void LoggerWin::flush() {
+    LastErrorKeeper keeper;
+    try {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (fileContext_) {
+            fileContext_->flush();
+        }
+    } catch (...) {
+    }
+}
+
+void LoggerWin::logV(int level, const char* functionName, const wchar_t* format, va_list args) {
+    if (isFiltered(level)) {
+        return;
+    }
+    SYSTEMTIME time;
+    if ((flags_ & UtcTimestamps) != 0) {
+        GetSystemTime(&time);
+    } else {
+        GetLocalTime(&time);
+    }
+    LastErrorKeeper keeper;
+    try {
+        wchar_t buffer[kFirstBufferSize];
+        const wchar_t* text = buffer;
+        int length = formatInto(buffer, kFirstBufferSize, format, args);
+        std::wstring large;
+        if (length < 0) {
+            large.resize(kLargeBufferSize);
+            length = formatInto(&large[0], kLargeBufferSize, format, args);
+            if (length < 0) {
+                log(Error, "OV_KMF_LOG failure: too large message. Format: %ls", format);
+                return;
+            }
+            text = large.data();
+        }
+        const std::string message =
+            ov::str::wideToUtf8(std::wstring(text, static_cast<std::wstring::size_type>(length)));
+        emit(level, time, functionName, message.data(), message.size());
+    } catch (...) {
+    }
+}
+
+void LoggerWin::logV(int level, const char* functionName, const char* format, va_list args) {
+    if (isFiltered(level)) {
+        return;
+    }
+    SYSTEMTIME time;
+    if ((flags_ & UtcTimestamps) != 0) {
+        GetSystemTime(&time);
+    } else {
+        GetLocalTime(&time);
+    }
+    LastErrorKeeper keeper;
+    try {
+        char buffer[kFirstBufferSize];
+        const char* text = buffer;
+        int length = formatInto(buffer, kFirstBufferSize, format, args);
+        std::string large;
+        if (length < 0) {
+            large.resize(kLargeBufferSize);
+            length = formatInto(&large[0], kLargeBufferSize, format, args);
+            if (length < 0) {
+                log(Error, "OV_KMF_LOG failure: too large message. Format: %hs", format);
+                return;
+            }
+            text = large.data();
+        }
+        emit(level, time, functionName, text, static_cast<std::size_t>(length));
+    } catch (...) {
+    }
+}
+
+bool LoggerWin::isFiltered(int level) {
+    const std::uint64_t last = lastConfigRefresh_.load(std::memory_order_relaxed);
+    if (last == 0 || GetTickCount64() - last > kConfigRefreshIntervalMs) {
+        // The refresh reads the registry; the caller's last-error code must survive it.
+        LastErrorKeeper keeper;
+        try {
+            std::unique_lock<std::mutex> lock(lock_);
+            const std::uint64_t again = lastConfigRefresh_.load(std::memory_order_relaxed);
+            if (again == 0 || GetTickCount64() - again > kConfigRefreshIntervalMs) {
+                refreshConfiguration(lock);
+            }
+        } catch (...) {
+        }
+    }
+    return Logger::isFiltered(level);
+}
+
+FileContextBase* LoggerWin::createFileContext(const wchar_t* nameSpace, const wchar_t* product,
+                                              const wchar_t* logName, int level, unsigned flags) {
+    try {
+        return new FileContext(std::make_unique<FileSystem::Path>(), textOf(nameSpace), textOf(product),
+                               textOf(logName), level, flags);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+void LoggerWin::refreshConfiguration(std::unique_lock<std::mutex>& lock) {
+    bool firstRefresh = false;
+    if (fileContext_) {
+        firstRefresh = fileContext_->refresh();
+        debugOutput_ = fileContext_->debugOutput();
+        setThreshold(fileContext_->logLevel());
+    }
+    lastConfigRefresh_ = GetTickCount64();
+    if (firstRefresh) {
+        // Writing the banner takes the lock again, and it is not recursive.
+        lock.unlock();
+        writeStartBanner();
+        lock.lock();
+    }
+}
+
+void LoggerWin::writeStartBanner() {
+    const int level = bannerLevel(flags_);
+    if (!isEnabled(level)) {
+        return;
+    }
+    DWORD session = 0xDEADBEEF;
+    DWORD currentSession = 0;
+    if (ProcessIdToSessionId(GetCurrentProcessId(), &currentSession)) {
+        session = currentSession;
+    }
+    TIME_ZONE_INFORMATION zone = {};
+    const int offset = localOffsetMinutes(GetTimeZoneInformation(&zone), zone);
+    {
+        // An empty line sets each run apart in a file that several runs share.
+        std::lock_guard<std::mutex> guard(lock_);
+        if (fileContext_) {
+            fileContext_->write("\r\n", 2);
+        }
+    }
+    const std::string banner = startBannerText(offset, session, (flags_ & UtcTimestamps) != 0);
+    log(level, "%s", banner.c_str());
+}
+
+void LoggerWin::emit(int level, const SYSTEMTIME& time, const char* functionName, const char* message,
+                     std::size_t messageLength) {
+    const std::string record =
+        formatRecord(time, GetCurrentProcessId(), GetCurrentThreadId(), levelLabel(level),
+                     functionPrefix(functionName), message, messageLength);
+    if (record.empty()) {
+        return;
+    }
+    if (debugOutput_) {
+        OutputDebugStringA(record.c_str());
+    }
+    std::lock_guard<std::mutex> guard(lock_);
+    if (fileContext_) {
+        fileContext_->write(record.data(), record.size());
+    }
+}
+
+} // namespace OvKmfLogging

@@ -1,0 +1,80 @@
+#include "ProcessToken.h"
+
+#include <ov/Handle.h>
+#include <ov/Win32.h>
+
+#include <sddl.h>
+
+#include <vector>
+
+namespace OvKmfLogging {
+
+namespace {
+
+// The token information of one class, sized by a first call; empty on failure.
+std::vector<unsigned char> tokenInformation(TOKEN_INFORMATION_CLASS informationClass) {
+    ov::ScopedHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put())) {
+        return {};
+    }
+    DWORD size = 0;
+    GetTokenInformation(token.get(), informationClass, nullptr, 0, &size);
+    if (size == 0) {
+        return {};
+    }
+    std::vector<unsigned char> buffer(size);
+    if (!GetTokenInformation(token.get(), informationClass, buffer.data(), size, &size)) {
+        return {};
+    }
+    return buffer;
+}
+
+} // namespace
+
+bool isAdministrator() {
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    PSID administrators = nullptr;
+    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
+                                  0, 0, 0, 0, &administrators)) {
+        return false;
+    }
+    BOOL member = FALSE;
+    if (!CheckTokenMembership(nullptr, administrators, &member)) {
+        member = FALSE;
+    }
+    FreeSid(administrators);
+    return member != FALSE;
+}
+
+bool isLowIntegrityProcess() {
+    const std::vector<unsigned char> buffer = tokenInformation(TokenIntegrityLevel);
+    if (buffer.empty()) {
+        return false;
+    }
+    const auto* label = reinterpret_cast<const TOKEN_MANDATORY_LABEL*>(buffer.data());
+    PSID sid = label->Label.Sid;
+    if (sid == nullptr || !IsValidSid(sid)) {
+        return false;
+    }
+    const UCHAR count = *GetSidSubAuthorityCount(sid);
+    if (count == 0) {
+        return false;
+    }
+    return *GetSidSubAuthority(sid, count - 1u) == SECURITY_MANDATORY_LOW_RID;
+}
+
+std::wstring processUserSid() {
+    const std::vector<unsigned char> buffer = tokenInformation(TokenUser);
+    if (buffer.empty()) {
+        return std::wstring();
+    }
+    const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.data());
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(user->User.Sid, &text)) {
+        return std::wstring();
+    }
+    ov::ScopedLocalMemory owner(text);
+    return std::wstring(text);
+}
+
+} // namespace OvKmfLogging
