@@ -20,10 +20,6 @@ namespace {
 
 const std::wstring testKey = L"SOFTWARE\\OvTest";
 
-std::vector<BYTE> bytesOf(const std::wstring& units) {
-    return utf16Bytes(units);
-}
-
 class RegistryTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -78,15 +74,15 @@ TEST_F(RegistryTest, WritesAndReadsEveryTypeInWideAndNarrowForms) {
         DWORD type;
         std::vector<BYTE> bytes;
     } stored[] = {
-        {L"Narrow", REG_SZ, bytesOf(wideUmlauts + L'\0')},
-        {L"Wide", REG_SZ, bytesOf(wideUmlauts + L'\0')},
-        {L"Mixed", REG_SZ, bytesOf(wideUmlauts + L'\0')},
+        {L"Narrow", REG_SZ, utf16Bytes(wideUmlauts + L'\0')},
+        {L"Wide", REG_SZ, utf16Bytes(wideUmlauts + L'\0')},
+        {L"Mixed", REG_SZ, utf16Bytes(wideUmlauts + L'\0')},
         {L"Empty", REG_SZ, {0, 0}},
         {L"Dword", REG_DWORD, {0xEF, 0xBE, 0xAD, 0xDE}},
         {L"Qword", REG_QWORD, {0xEF, 0xCD, 0xAB, 0x89, 0x67, 0x45, 0x23, 0x01}},
         {L"Binary", REG_BINARY, {1, 0, 255}},
         {L"NoBytes", REG_BINARY, {}},
-        {L"List", REG_MULTI_SZ, bytesOf(wideUmlauts + L'\0' + L'x' + L'\0' + L'\0')},
+        {L"List", REG_MULTI_SZ, utf16Bytes(wideUmlauts + L'\0' + L'x' + L'\0' + L'\0')},
     };
     for (const auto& s : stored) {
         DWORD type = REG_NONE;
@@ -200,7 +196,7 @@ TEST_F(RegistryTest, RefusesValuesOfOtherTypes) {
     ASSERT_TRUE(sandbox.setValue(testKey, L"BigEndian", REG_DWORD_BIG_ENDIAN, {0, 0, 0, 1}));
     ASSERT_TRUE(sandbox.setValue(testKey, L"Qword", REG_QWORD, {1, 0, 0, 0, 0, 0, 0, 0}));
     ASSERT_TRUE(sandbox.setValue(testKey, L"Binary", REG_BINARY, {1, 2}));
-    ASSERT_TRUE(sandbox.setValue(testKey, L"Multi", REG_MULTI_SZ, bytesOf(std::wstring(L"a\0\0", 3))));
+    ASSERT_TRUE(sandbox.setValue(testKey, L"Multi", REG_MULTI_SZ, utf16Bytes(std::wstring(L"a\0\0", 3))));
 
     std::wstring text;
     DWORD dword = 0;
@@ -254,13 +250,13 @@ TEST_F(RegistryTest, ReadsStringsAsStored) {
         std::vector<BYTE> stored;
         std::wstring expected;
     } cases[] = {
-        {L"Expand", REG_EXPAND_SZ, bytesOf(std::wstring(L"%SystemRoot%\\x\0", 15)), L"%SystemRoot%\\x"},
-        {L"NoNul", REG_SZ, bytesOf(L"abc"), L"abc"},
-        {L"TwoNuls", REG_SZ, bytesOf(std::wstring(L"ab\0\0", 4)), std::wstring(L"ab\0", 3)},
+        {L"Expand", REG_EXPAND_SZ, utf16Bytes(std::wstring(L"%SystemRoot%\\x\0", 15)), L"%SystemRoot%\\x"},
+        {L"NoNul", REG_SZ, utf16Bytes(L"abc"), L"abc"},
+        {L"TwoNuls", REG_SZ, utf16Bytes(std::wstring(L"ab\0\0", 4)), std::wstring(L"ab\0", 3)},
         {L"OnlyNul", REG_SZ, {0, 0}, L""},
         {L"NoBytes", REG_SZ, {}, L""},
         {L"OddBytes", REG_SZ, {'a', 0, 'b'}, L"a"},
-        {L"Long", REG_SZ, bytesOf(longText + L'\0'), longText},
+        {L"Long", REG_SZ, utf16Bytes(longText + L'\0'), longText},
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(sandbox.setValue(testKey, c.name, c.type, c.stored));
@@ -286,7 +282,7 @@ TEST_F(RegistryTest, MultiStringsFollowTheListFormat) {
         std::vector<BYTE> bytes;
         ASSERT_TRUE(sandbox.getValue(testKey, L"List", type, bytes));
         EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
-        EXPECT_EQ(bytes, bytesOf(w.stored)) << w.list.size() << " items";
+        EXPECT_EQ(bytes, utf16Bytes(w.stored)) << w.list.size() << " items";
     }
 
     const std::vector<std::wstring> previous{L"previous"};
@@ -294,11 +290,11 @@ TEST_F(RegistryTest, MultiStringsFollowTheListFormat) {
         std::vector<BYTE> stored;
         std::vector<std::wstring> expected;
     } reads[] = {
-        {bytesOf(std::wstring(L"a\0b\0\0", 5)), {L"a", L"b"}},
-        {bytesOf(std::wstring(L"a\0\0b\0\0", 6)), {L"a"}},
-        {bytesOf(std::wstring(L"a\0b", 3)), {L"a"}},
-        {bytesOf(std::wstring(L"a\0b\0", 4)), {L"a", L"b"}},
-        {bytesOf(std::wstring(L"\0\0", 2)), {}},
+        {utf16Bytes(std::wstring(L"a\0b\0\0", 5)), {L"a", L"b"}},
+        {utf16Bytes(std::wstring(L"a\0\0b\0\0", 6)), {L"a"}},
+        {utf16Bytes(std::wstring(L"a\0b", 3)), {L"a"}},
+        {utf16Bytes(std::wstring(L"a\0b\0", 4)), {L"a", L"b"}},
+        {utf16Bytes(std::wstring(L"\0\0", 2)), {}},
         {{'a', 0, 0, 0, 'b'}, {L"a"}},
         {{}, previous}, // an empty value leaves the list as it was
     };
@@ -323,7 +319,7 @@ TEST_F(RegistryTest, MultiStringsFollowTheListFormat) {
     DWORD type = REG_NONE;
     std::vector<BYTE> bytes;
     ASSERT_TRUE(sandbox.getValue(testKey, L"List", type, bytes));
-    EXPECT_EQ(bytes, bytesOf(std::wstring(L"\0\0", 2)));
+    EXPECT_EQ(bytes, utf16Bytes(std::wstring(L"\0\0", 2)));
     EXPECT_FALSE(sandbox.valueExists(testKey, L"New"));
 }
 
