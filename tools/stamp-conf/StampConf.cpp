@@ -6,12 +6,13 @@
 //
 // The copy's resources are rebuilt whole from the source's: some resource updaters ignore
 // the deletion of a single resource, and none stores a resource of size 0. The source may
-// be a 32-bit or a 64-bit executable; TARGET may equal SOURCE.
+// be a 32-bit or a 64-bit executable; TARGET must be another file.
 #include <ov/Handle.h>
 #include <ov/Win32.h>
 
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -118,6 +119,69 @@ bool readFile(const std::wstring& path, std::vector<char>& content) {
     return true;
 }
 
+bool writeFile(const std::wstring& path, const std::vector<char>& content) {
+    const ov::ScopedHandle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    return file &&
+           WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+           written == content.size();
+}
+
+// Where the COFF file header and the section table of an image lie; false when it is no PE.
+bool locateHeaders(const std::vector<char>& image, IMAGE_FILE_HEADER*& header,
+                   IMAGE_SECTION_HEADER*& sections) {
+    if (image.size() < sizeof(IMAGE_DOS_HEADER)) {
+        return false;
+    }
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image.data());
+    const size_t fileHeader = static_cast<size_t>(dos->e_lfanew) + sizeof(DWORD);
+    if (dos->e_magic != IMAGE_DOS_SIGNATURE || fileHeader + sizeof(IMAGE_FILE_HEADER) > image.size()) {
+        return false;
+    }
+    header = reinterpret_cast<IMAGE_FILE_HEADER*>(const_cast<char*>(image.data()) + fileHeader);
+    const size_t table = fileHeader + sizeof(IMAGE_FILE_HEADER) + header->SizeOfOptionalHeader;
+    if (table + header->NumberOfSections * sizeof(IMAGE_SECTION_HEADER) > image.size()) {
+        return false;
+    }
+    sections = reinterpret_cast<IMAGE_SECTION_HEADER*>(const_cast<char*>(image.data()) + table);
+    return true;
+}
+
+DWORD endOfSections(const IMAGE_FILE_HEADER& header, const IMAGE_SECTION_HEADER* sections) {
+    DWORD end = 0;
+    for (WORD i = 0; i < header.NumberOfSections; ++i) {
+        end = std::max(end, sections[i].PointerToRawData + sections[i].SizeOfRawData);
+    }
+    return end;
+}
+
+// The resource update moves the sections behind the resources but not the pointer to the
+// COFF symbol table (which g++ leaves after the last section), so debuggers and binutils
+// would read garbage. The loader ignores that table; the pointer is set right again.
+bool repairSymbolTablePointer(const std::wstring& source, const std::wstring& target) {
+    std::vector<char> before;
+    std::vector<char> after;
+    IMAGE_FILE_HEADER* oldHeader = nullptr;
+    IMAGE_SECTION_HEADER* oldSections = nullptr;
+    IMAGE_FILE_HEADER* newHeader = nullptr;
+    IMAGE_SECTION_HEADER* newSections = nullptr;
+    if (!readFile(source, before) || !readFile(target, after) ||
+        !locateHeaders(before, oldHeader, oldSections) || !locateHeaders(after, newHeader, newSections)) {
+        return false;
+    }
+    if (newHeader->PointerToSymbolTable == 0) {
+        return true;
+    }
+    if (oldHeader->PointerToSymbolTable == endOfSections(*oldHeader, oldSections)) {
+        newHeader->PointerToSymbolTable = endOfSections(*newHeader, newSections);
+    } else {
+        newHeader->PointerToSymbolTable = 0;
+        newHeader->NumberOfSymbols = 0;
+    }
+    return writeFile(target, after);
+}
+
 int fail(const char* what, DWORD error) {
     std::fprintf(stderr, "stamp-conf: %s (error %lu)\n", what, static_cast<unsigned long>(error));
     return 2;
@@ -145,6 +209,10 @@ int main() {
     }
     const std::wstring source = argv[1];
     const std::wstring target = argv[2];
+    if (CompareStringOrdinal(source.c_str(), -1, target.c_str(), -1, TRUE) == CSTR_EQUAL) {
+        std::fprintf(stderr, "stamp-conf: TARGET must differ from SOURCE\n");
+        return 1;
+    }
 
     std::vector<char> text;
     if (replace) {
@@ -169,8 +237,7 @@ int main() {
         }
     }
 
-    if (CompareStringOrdinal(source.c_str(), -1, target.c_str(), -1, TRUE) != CSTR_EQUAL &&
-        !CopyFileW(source.c_str(), target.c_str(), FALSE)) {
+    if (!CopyFileW(source.c_str(), target.c_str(), FALSE)) {
         return fail("cannot copy the source to the target", GetLastError());
     }
     const HANDLE update = BeginUpdateResourceW(target.c_str(), TRUE);
@@ -191,6 +258,9 @@ int main() {
     const DWORD error = GetLastError();
     if (!EndUpdateResourceW(update, ok ? FALSE : TRUE) || !ok) {
         return fail("cannot write the target's resources", ok ? GetLastError() : error);
+    }
+    if (!repairSymbolTablePointer(source, target)) {
+        return fail("cannot repair the target's symbol table pointer", GetLastError());
     }
     return 0;
 }
