@@ -25,13 +25,13 @@ const wchar_t* const kRunVariables[] = {L"ul_reg_root", L"ul_module", L"ul_title
                                         L"ul_silent_installation", L"UL_ROOT_DIR", L"kelvara_app_name",
                                         L"kelvara_app_model_id"};
 
-struct Run {
+struct InstallerRun {
     unsigned long exitCode = 0;
     std::vector<std::string> records; // lines of this run, without CR LF
 };
 
 // One run of the installer with exactly the given run variables set (the others unset).
-Run runInstaller(const std::map<std::wstring, std::wstring>& variables) {
+InstallerRun runInstaller(const std::map<std::wstring, std::wstring>& variables) {
     const std::wstring log = machineLogPath();
     const std::string before = ovtest::readFile(log);
     ovtest::ProcessOptions options;
@@ -41,7 +41,7 @@ Run runInstaller(const std::map<std::wstring, std::wstring>& variables) {
         }
     }
     options.environment.set = variables;
-    Run run;
+    InstallerRun run;
     run.exitCode = ovtest::runProcess(ovtest::quote(installerPath()), options);
     std::string after = ovtest::readFile(log);
     // A rotation in between starts a new file; then all of it is this run's.
@@ -53,7 +53,7 @@ Run runInstaller(const std::map<std::wstring, std::wstring>& variables) {
 }
 
 // The message part of every record: what follows "function: ".
-std::vector<std::string> messages(const Run& run, const std::string& function) {
+std::vector<std::string> messages(const InstallerRun& run, const std::string& function) {
     std::vector<std::string> out;
     const std::string marker = ": " + function + ": ";
     for (const auto& line : run.records) {
@@ -99,7 +99,7 @@ std::map<std::wstring, std::wstring> sampleEnvironment() {
 // A complete run: exit 0, an empty line, the start banner, the run context, the sequence,
 // "Returning: 0" and the end banner, every record in the fixed format.
 TEST(Entry, SampleRunWritesTheWholeLogInTheRecordFormat) {
-    const Run run = runInstaller(sampleEnvironment());
+    const InstallerRun run = runInstaller(sampleEnvironment());
     ASSERT_EQ(run.exitCode, 0u);
     ASSERT_GE(run.records.size(), 4u);
     EXPECT_EQ(run.records.front(), "");
@@ -141,7 +141,7 @@ TEST(Entry, RegistryRootForms) {
     EXPECT_FALSE(anyContains(messages(runInstaller(env), "WinMain"), "ULU registry root"));
 
     env.erase(L"ul_reg_root");
-    const Run unset = runInstaller(env);
+    const InstallerRun unset = runInstaller(env);
     EXPECT_EQ(unset.exitCode, 0u);
     EXPECT_FALSE(anyContains(messages(unset, "WinMain"), "ULU registry root"));
 }
@@ -172,7 +172,7 @@ TEST(Entry, TitleDefaultAndMissingBanner) {
 
     env[L"ul_version"] = L"1.0";
     env.erase(L"ul_module");
-    const Run noModule = runInstaller(env);
+    const InstallerRun noModule = runInstaller(env);
     EXPECT_EQ(noModule.exitCode, 0u);
     EXPECT_FALSE(anyContains(messages(noModule, "WinMain"), "Installing "));
 }
@@ -183,7 +183,7 @@ TEST(Entry, ProductVariablesFallBackToDefaults) {
     env.erase(L"kelvara_app_name");
     env.erase(L"UL_ROOT_DIR");
     env[L"kelvara_app_model_id"] = L""; // set but empty counts as unset
-    const Run run = runInstaller(env);
+    const InstallerRun run = runInstaller(env);
     EXPECT_EQ(run.exitCode, 0u);
     const std::vector<std::string> warnings = {"Using default value for kelvara_app_name",
                                                "Using default value for UL_ROOT_DIR",
@@ -202,13 +202,13 @@ TEST(Entry, InstallationRootLengthLimit) {
     const std::wstring longest = L"C:\\" + std::wstring(1019, L'r');
     ASSERT_EQ(longest.size(), 1022u);
     env[L"UL_ROOT_DIR"] = longest;
-    const Run fits = runInstaller(env);
+    const InstallerRun fits = runInstaller(env);
     EXPECT_TRUE(contains(messages(fits, "MainLogic::execute"),
                          "Installation root directory: \"" + ovtest::toUtf8(longest) + "\""));
     EXPECT_TRUE(messages(fits, "GetEnvVariable").empty());
 
     env[L"UL_ROOT_DIR"] = longest + L"x";
-    const Run tooLong = runInstaller(env);
+    const InstallerRun tooLong = runInstaller(env);
     EXPECT_EQ(messages(tooLong, "GetEnvVariable"),
               std::vector<std::string>{"Using default value for UL_ROOT_DIR"});
     EXPECT_TRUE(contains(messages(tooLong, "MainLogic::execute"),
