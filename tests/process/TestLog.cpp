@@ -15,22 +15,37 @@ namespace {
 
 const wchar_t* const kProduct = L"KelvaraTests";
 
-std::wstring commonAppData() {
-    wchar_t folder[MAX_PATH] = {};
-    SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, folder);
-    return folder;
+std::wstring readLoggingRoot() {
+    wchar_t root[MAX_PATH] = {};
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Orvanta\\KMF\\Logging", 0,
+                      KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) == ERROR_SUCCESS) {
+        DWORD size = sizeof(root) - sizeof(wchar_t);
+        DWORD type = 0;
+        const LONG status =
+            RegQueryValueExW(key, L"RootPath", nullptr, &type, reinterpret_cast<BYTE*>(root), &size);
+        RegCloseKey(key);
+        if (status == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ) && root[0] != L'\0') {
+            return root;
+        }
+    }
+    SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, root);
+    return root;
 }
 
-// The limit is read from the logger's per-log key; a rotation in the middle of a test would
-// cut records off.
-void raiseSizeLimit(const std::wstring& logName) {
+void setDword(HKEY key, const wchar_t* name, DWORD value) {
+    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+}
+
+// Settings of this log's own key, which win over any general ones: every level, and a size
+// limit that never rotates the file in the middle of a test (which would cut records off).
+void configureLog(const std::wstring& logName) {
     const std::wstring key = std::wstring(L"SOFTWARE\\Orvanta\\KMF\\Logging\\") + kProduct + L"\\" + logName;
     HKEY handle = nullptr;
     if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY,
                         nullptr, &handle, nullptr) == ERROR_SUCCESS) {
-        const DWORD limitKb = 1024 * 1024;
-        RegSetValueExW(handle, L"LogMaxSizeKB", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&limitKb),
-                       sizeof(limitKb));
+        setDword(handle, L"LogLevel", OvKmfLogging::Verbose);
+        setDword(handle, L"LogMaxSizeKB", 1024 * 1024);
         RegCloseKey(handle);
     }
 }
@@ -38,8 +53,8 @@ void raiseSizeLimit(const std::wstring& logName) {
 } // namespace
 
 TestLog::TestLog(const wchar_t* logName)
-    : path_(commonAppData() + L"\\Orvanta\\Log\\" + kProduct + L"\\" + logName + L".log") {
-    raiseSizeLimit(logName);
+    : path_(readLoggingRoot() + L"\\Orvanta\\Log\\" + kProduct + L"\\" + logName + L".log") {
+    configureLog(logName);
     // Process ids repeat between runs: every record in the file is to be of this run.
     DeleteFileW(path_.c_str());
     OvKmfLogging::open(kProduct, logName, OvKmfLogging::Verbose, 0);
