@@ -1,0 +1,63 @@
+#include <install-common/UninstallationEntries.h>
+
+#include <logging/Log.h>
+#include <ov/Win32.h>
+#include <ov/Win32Registry.h>
+
+#include <iterator>
+
+namespace {
+
+const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+const char kProductKeyName[] = "Orvanta Kelvara";
+const char kProductKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvanta Kelvara";
+const wchar_t kPublisher[] = L"Orvanta Corporation";
+const unsigned kProductVersion[] = {2, 69, 35, 0};
+
+// Used by this unit only. Without view flags the entry lands in the process's own registry
+// view, where the system looks for the programs of its bitness.
+ov::Win32Registry& UninstallRegistry() {
+    static ov::Win32Registry registry(HKEY_LOCAL_MACHINE, 0);
+    return registry;
+}
+
+std::wstring ProductVersionText() {
+    std::wstring text;
+    for (std::size_t i = 0; i < std::size(kProductVersion); ++i) {
+        if (i != 0) {
+            text += L'.';
+        }
+        text += std::to_wstring(kProductVersion[i]);
+    }
+    return text;
+}
+
+} // namespace
+
+// Outside the unnamed namespace so that its records name it plainly.
+static void SetRegistryValue(const char* valueName, const std::wstring& value) {
+    ov::RegistryStatus status = ov::RegistryStatus::Ok;
+    if (!UninstallRegistry().writeString(kProductKey, valueName, value, &status)) {
+        OV_KMF_LOG(OvKmfLogging::Error, L"Failed to set %S. Error = %d", valueName, static_cast<int>(status));
+    }
+}
+
+bool UninstallationEntries::Install(const std::wstring& displayName, const std::wstring& uninstallerPath) {
+    OV_KMF_LOG(OvKmfLogging::Info, L"Adding uninstall entry for '%s', '%s'", displayName.c_str(),
+               uninstallerPath.c_str());
+
+    ov::RegistryStatus status = ov::RegistryStatus::Ok;
+    if (!UninstallRegistry().createKey(kUninstallKey, kProductKeyName, &status)) {
+        // The key may exist already and take the values all the same.
+        OV_KMF_LOG(OvKmfLogging::Info,
+                   L"Error creating subkey. It is fine if everything else succeeds. Error = %d",
+                   static_cast<int>(status));
+    }
+
+    SetRegistryValue("Publisher", kPublisher);
+    SetRegistryValue("UninstallString", uninstallerPath);
+    SetRegistryValue("DisplayIcon", uninstallerPath);
+    SetRegistryValue("DisplayName", displayName);
+    SetRegistryValue("DisplayVersion", ProductVersionText());
+    return true;
+}
