@@ -463,24 +463,10 @@ std::size_t Win32Registry::enumerateSubKeys(const std::string& key, std::vector<
 
 std::size_t Win32Registry::enumerateSubKeys(const std::wstring& key, std::vector<std::wstring>& names,
                                             RegistryStatus* status) {
-    names.clear();
-    ScopedRegKey handle;
-    LONG error = open(key, readAccess, handle.put());
-    std::vector<wchar_t> name(subKeyNameCapacity);
-    for (DWORD index = 0; error == ERROR_SUCCESS; ++index) {
-        DWORD length = subKeyNameCapacity;
-        error = RegEnumKeyExW(handle.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
-        if (error == ERROR_SUCCESS) {
-            names.emplace_back(name.data(), length);
-        }
-    }
-    if (error != ERROR_NO_MORE_ITEMS) {
-        names.clear();
-        finishWithError(error, status);
-        return 0;
-    }
-    finish(RegistryStatus::Ok, status);
-    return names.size();
+    return enumerateNames(
+        key, subKeyNameCapacity, names, status, [](HKEY handle, DWORD index, wchar_t* name, DWORD* length) {
+            return RegEnumKeyExW(handle, index, name, length, nullptr, nullptr, nullptr, nullptr);
+        });
 }
 
 std::size_t Win32Registry::enumerateValues(const std::string& key, std::vector<std::string>& names,
@@ -493,13 +479,22 @@ std::size_t Win32Registry::enumerateValues(const std::string& key, std::vector<s
 
 std::size_t Win32Registry::enumerateValues(const std::wstring& key, std::vector<std::wstring>& names,
                                            RegistryStatus* status) {
+    return enumerateNames(
+        key, valueNameCapacity, names, status, [](HKEY handle, DWORD index, wchar_t* name, DWORD* length) {
+            return RegEnumValueW(handle, index, name, length, nullptr, nullptr, nullptr, nullptr);
+        });
+}
+
+std::size_t Win32Registry::enumerateNames(const std::wstring& key, DWORD capacity,
+                                          std::vector<std::wstring>& names, RegistryStatus* status,
+                                          EnumerateFunction enumerate) {
     names.clear();
     ScopedRegKey handle;
     LONG error = open(key, readAccess, handle.put());
-    std::vector<wchar_t> name(valueNameCapacity);
+    std::vector<wchar_t> name(capacity);
     for (DWORD index = 0; error == ERROR_SUCCESS; ++index) {
-        DWORD length = valueNameCapacity;
-        error = RegEnumValueW(handle.get(), index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        DWORD length = capacity;
+        error = enumerate(handle.get(), index, name.data(), &length);
         if (error == ERROR_SUCCESS) {
             names.emplace_back(name.data(), length);
         }

@@ -186,6 +186,10 @@ private:
     bool finishWithError(LONG error, RegistryStatus* status);
     bool readRaw(const std::wstring& key, const std::wstring& valueName, REGSAM access, DWORD requiredType,
                  std::vector<BYTE>& data, DWORD& type, RegistryStatus* status);
+    // RegEnumKeyExW or RegEnumValueW, reduced to the name they deliver.
+    using EnumerateFunction = LONG (*)(HKEY handle, DWORD index, wchar_t* name, DWORD* length);
+    std::size_t enumerateNames(const std::wstring& key, DWORD capacity, std::vector<std::wstring>& names,
+                               RegistryStatus* status, EnumerateFunction enumerate);
 
     HKEY root_;
     REGSAM viewFlags_;
