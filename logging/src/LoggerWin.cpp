@@ -6,6 +6,7 @@
 #include <ov/Str.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
 
@@ -152,9 +153,19 @@ void LoggerWin::logV(int level, const char* functionName, const wchar_t* format,
             }
             text = large.data();
         }
-        const std::string message =
-            ov::str::wideToUtf8(std::wstring(text, static_cast<std::wstring::size_type>(length)));
-        emit(level, time, functionName, message.data(), message.size());
+        // UTF-8 straight into the record, which is sized once.
+        const int utf8Length =
+            length > 0 ? WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr) : 0;
+        std::string record = startRecord(level, time, functionName, utf8Length > 0 ? utf8Length : 0);
+        if (utf8Length > 0) {
+            const std::size_t at = record.size();
+            record.resize(at + static_cast<std::size_t>(utf8Length));
+            if (WideCharToMultiByte(CP_UTF8, 0, text, length, &record[at], utf8Length, nullptr, nullptr) ==
+                0) {
+                record.resize(at); // a failed conversion gives an empty message
+            }
+        }
+        emit(record);
     } catch (...) {
     }
 }
@@ -184,7 +195,9 @@ void LoggerWin::logV(int level, const char* functionName, const char* format, va
             }
             text = large.data();
         }
-        emit(level, time, functionName, text, static_cast<std::size_t>(length));
+        std::string record = startRecord(level, time, functionName, static_cast<std::size_t>(length));
+        record.append(text, static_cast<std::size_t>(length));
+        emit(record);
     } catch (...) {
     }
 }
@@ -255,14 +268,21 @@ void LoggerWin::writeStartBanner() {
     log(level, "%s", banner.c_str());
 }
 
-void LoggerWin::emit(int level, const SYSTEMTIME& time, const char* functionName, const char* message,
-                     std::size_t messageLength) {
-    const std::string record =
-        formatRecord(time, GetCurrentProcessId(), GetCurrentThreadId(), levelLabel(level),
-                     functionPrefix(functionName), message, messageLength);
-    if (record.empty()) {
-        return;
-    }
+std::string LoggerWin::startRecord(int level, const SYSTEMTIME& time, const char* functionName,
+                                   std::size_t messageLength) {
+    char header[kRecordHeaderCapacity];
+    const std::size_t headerLength =
+        formatRecordHeader(header, time, GetCurrentProcessId(), GetCurrentThreadId(), levelLabel(level));
+    const std::size_t nameLength = functionName != nullptr ? std::strlen(functionName) : 0;
+    std::string record;
+    record.reserve(headerLength + nameLength + 3 + messageLength + 2);
+    record.append(header, headerLength);
+    appendFunctionPrefix(record, functionName);
+    return record;
+}
+
+void LoggerWin::emit(std::string& record) {
+    record += "\r\n";
     if (debugOutput_) {
         OutputDebugStringA(record.c_str());
     }

@@ -33,40 +33,112 @@ const char* labelOfLevel(int level) {
 }
 
 std::string functionPrefix(const char* functionName) {
+    std::string prefix;
+    appendFunctionPrefix(prefix, functionName);
+    return prefix;
+}
+
+void appendFunctionPrefix(std::string& out, const char* functionName) {
     if (functionName == nullptr || *functionName == '\0') {
-        return std::string();
+        return;
     }
-    std::string name(functionName);
-    if (name.compare(0, kAnonymousNamespaceLength, kAnonymousNamespace) == 0) {
-        name.erase(0, kAnonymousNamespaceLength);
+    const char* name = functionName;
+    if (std::strncmp(name, kAnonymousNamespace, kAnonymousNamespaceLength) == 0) {
+        name += kAnonymousNamespaceLength;
     }
+    std::size_t length = std::strlen(name);
     // A lambda's call operator carries a compiler-made id ("<lambda_8f3a...>::operator ()")
     // that differs from build to build; records name it "<lambda>".
-    if (name.size() >= 3 && name.compare(name.size() - 2, 2, "()") == 0) {
-        const std::string::size_type at = name.find("<lambda_");
-        if (at != std::string::npos) {
-            name.resize(at + 7);
-            name += '>';
+    bool lambda = false;
+    if (length >= 3 && name[length - 2] == '(' && name[length - 1] == ')') {
+        const char* at = std::strstr(name, "<lambda_");
+        if (at != nullptr) {
+            length = static_cast<std::size_t>(at - name) + 7;
+            lambda = true;
         }
     }
-    name += ": ";
-    return name;
+    out.append(name, length);
+    if (lambda) {
+        out += '>';
+    }
+    out += ": ";
+}
+
+namespace {
+
+// At least `width` digits, zero-padded, as "%0*u" would write them.
+char* putDecimal(char* out, unsigned value, int width) {
+    int digits = 1;
+    for (unsigned rest = value; rest >= 10; rest /= 10) {
+        ++digits;
+    }
+    if (digits < width) {
+        digits = width;
+    }
+    for (int i = digits - 1; i >= 0; --i) {
+        out[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    return out + digits;
+}
+
+// At least four lower-case hexadecimal digits, as "%04x" would write them.
+char* putHex(char* out, unsigned long value) {
+    static const char kDigits[] = "0123456789abcdef";
+    int digits = 4;
+    while (digits < 8 && (value >> (4 * digits)) != 0) {
+        ++digits;
+    }
+    for (int i = digits - 1; i >= 0; --i) {
+        out[i] = kDigits[value & 0xF];
+        value >>= 4;
+    }
+    return out + digits;
+}
+
+} // namespace
+
+std::size_t formatRecordHeader(char (&out)[kRecordHeaderCapacity], const SYSTEMTIME& time,
+                               unsigned long processId, unsigned long threadId, const char* label) {
+    // The form of "%04d-%02d-%02d %02d:%02d:%02d.%03d [%04x.%04x] %s: ", written by hand: it is
+    // on the path of every record.
+    char* p = out;
+    p = putDecimal(p, time.wYear, 4);
+    *p++ = '-';
+    p = putDecimal(p, time.wMonth, 2);
+    *p++ = '-';
+    p = putDecimal(p, time.wDay, 2);
+    *p++ = ' ';
+    p = putDecimal(p, time.wHour, 2);
+    *p++ = ':';
+    p = putDecimal(p, time.wMinute, 2);
+    *p++ = ':';
+    p = putDecimal(p, time.wSecond, 2);
+    *p++ = '.';
+    p = putDecimal(p, time.wMilliseconds, 3);
+    *p++ = ' ';
+    *p++ = '[';
+    p = putHex(p, processId & 0xFFFFFFFFul);
+    *p++ = '.';
+    p = putHex(p, threadId & 0xFFFFFFFFul);
+    *p++ = ']';
+    *p++ = ' ';
+    for (int i = 0; i < 2 && label[i] != '\0'; ++i) {
+        *p++ = label[i];
+    }
+    *p++ = ':';
+    *p++ = ' ';
+    return static_cast<std::size_t>(p - out);
 }
 
 std::string formatRecord(const SYSTEMTIME& time, unsigned long processId, unsigned long threadId,
                          const char* label, const std::string& prefix, const char* message,
                          std::size_t messageLength) {
-    char header[96];
-    const int headerLength = std::snprintf(
-        header, sizeof(header), "%04d-%02d-%02d %02d:%02d:%02d.%03d [%04x.%04x] %s: ", time.wYear,
-        time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond, time.wMilliseconds,
-        static_cast<unsigned>(processId), static_cast<unsigned>(threadId), label);
-    if (headerLength <= 0 || static_cast<std::size_t>(headerLength) >= sizeof(header)) {
-        return std::string();
-    }
+    char header[kRecordHeaderCapacity];
+    const std::size_t headerLength = formatRecordHeader(header, time, processId, threadId, label);
     std::string record;
-    record.reserve(static_cast<std::size_t>(headerLength) + prefix.size() + messageLength + 2);
-    record.append(header, static_cast<std::size_t>(headerLength));
+    record.reserve(headerLength + prefix.size() + messageLength + 2);
+    record.append(header, headerLength);
     record += prefix;
     record.append(message, messageLength);
     record += "\r\n";

@@ -34,6 +34,10 @@ constexpr bool startsWith(const char* s, std::size_t n, std::size_t at, const ch
     return true;
 }
 
+constexpr bool isIdentifierChar(char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
+}
+
 constexpr bool isBracketOpen(char c) {
     return c == '(' || c == '<' || c == '[';
 }
@@ -112,7 +116,11 @@ constexpr void appendPlain(FunctionName<Capacity>& out, const char* s, std::size
         }
     }
     for (std::size_t i = nameStart; i < nameEnd;) {
-        if (startsWith(s, nameEnd, i, "{anonymous}")) {
+        if (startsWith(s, nameEnd, i, "operator") && (i == nameStart || s[i - 1] == ':') && i + 8 < nameEnd &&
+            !isIdentifierChar(s[i + 8]) && s[i + 8] != ' ') {
+            out.append("operator ", 9); // MSVC spells "operator <", "operator ()"
+            i += 8;
+        } else if (startsWith(s, nameEnd, i, "{anonymous}")) {
             out.append("`anonymous-namespace'", 21);
             i += 11;
         } else if (startsWith(s, nameEnd, i, "(anonymous namespace)")) {

@@ -40,8 +40,11 @@ public:
 private:
     void refreshConfiguration(std::unique_lock<std::mutex>& lock);
     void writeStartBanner();
-    void emit(int level, const SYSTEMTIME& time, const char* functionName, const char* message,
-              std::size_t messageLength);
+    // The record up to its message: time, ids, label and function prefix, with room for the rest.
+    std::string startRecord(int level, const SYSTEMTIME& time, const char* functionName,
+                            std::size_t messageLength);
+    // Ends the record and hands it to the debugger output and the file context.
+    void emit(std::string& record);
 
     std::atomic<bool> debugOutput_{false};
     std::atomic<unsigned> flags_{0};

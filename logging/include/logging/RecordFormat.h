@@ -15,6 +15,17 @@ const char* labelOfLevel(int level);
 // stays) and a lambda's call operator becomes "<enclosing>::<lambda>". Empty for no name.
 std::string functionPrefix(const char* functionName);
 
+// Appends functionPrefix(functionName) to out without a string of its own.
+void appendFunctionPrefix(std::string& out, const char* functionName);
+
+// Room for the longest record header: 8-digit ids and a two-character label.
+const std::size_t kRecordHeaderCapacity = 64;
+
+// Writes "YYYY-MM-DD hh:mm:ss.mmm [pid.tid] LL: " (ids in lower-case hex of at least four digits)
+// and returns its length.
+std::size_t formatRecordHeader(char (&out)[kRecordHeaderCapacity], const SYSTEMTIME& time,
+                               unsigned long processId, unsigned long threadId, const char* label);
+
 // One whole record: "YYYY-MM-DD hh:mm:ss.mmm [pid.tid] LL: prefixmessage\r\n".
 std::string formatRecord(const SYSTEMTIME& time, unsigned long processId, unsigned long threadId,
                          const char* label, const std::string& prefix, const char* message,
