@@ -10,6 +10,9 @@
 #include <cwchar>
 #include <string>
 
+// Logging never fails towards its caller: every public operation keeps the caller's last-error
+// code and swallows what goes wrong (the catch blocks below are empty on purpose).
+
 namespace OvKmfLogging {
 
 namespace {

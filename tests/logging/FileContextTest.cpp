@@ -11,9 +11,11 @@
 
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
 #include <sddl.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdarg>
 #include <functional>
 #include <memory>
@@ -304,17 +306,6 @@ TEST(CreateDirectories, IrremovableReparsePointFails) {
     EXPECT_FALSE(ovtest::fileExists(junction + L"\\Log"));
 }
 
-// An existing ordinary folder and already existing levels are left alone.
-TEST(CreateDirectories, ExistingLevelsAreKept) {
-    ovtest::TempDir root(L"logdirs");
-    ASSERT_TRUE(CreateDirectoryW((root / L"a").c_str(), nullptr));
-    ASSERT_TRUE(ovtest::writeFile(root / L"a\\keep.txt", "k"));
-    FileSystem::Path path;
-    EXPECT_TRUE(path.createDirectories(root / L"a\\b\\c", root.path().size() + 1, nullptr));
-    EXPECT_TRUE(ovtest::fileExists(root / L"a\\b\\c"));
-    EXPECT_EQ("k", ovtest::readFile(root / L"a\\keep.txt"));
-}
-
 // LogMaxSizeKB = 1: the file rotates at 1,024 bytes; only the current file and two older ones remain,
 // each near the limit, and no record is split between two files.
 TEST_F(FileContextTest, RotationKeepsTwoGenerations) {
@@ -440,37 +431,66 @@ TEST_F(FileContextTest, FourProcessesShareOneFile) {
     EXPECT_EQ(static_cast<std::size_t>(writers), logtest::linesWith(lines, "LOGGING ENDED").size());
 }
 
+namespace {
+
+// Another process that holds a log's cross-process lock until released.
+class LockHolder {
+public:
+    explicit LockHolder(const std::wstring& lockName) {
+        const std::wstring suffix = std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++count_);
+        const std::wstring heldName = L"Local\\logtest-held-" + suffix;
+        const std::wstring releaseName = L"Local\\logtest-release-" + suffix;
+        held_ = CreateEventW(nullptr, TRUE, FALSE, heldName.c_str());
+        release_ = CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str());
+        thread_ = std::thread([this, lockName, heldName, releaseName] {
+            code_ = ovtest::runProcess(ovtest::quote(logtest::writerExe()) + L" hold " +
+                                       ovtest::quote(lockName) + L" " + heldName + L" " + releaseName);
+            SetEvent(held_); // also when the child failed: nobody waits for ever
+        });
+        isHeld_ = WaitForSingleObject(held_, 60000) == WAIT_OBJECT_0 && code_ == 0xFFFFFFFDul;
+    }
+    ~LockHolder() { release(); }
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+
+    bool isHeld() const { return isHeld_; }
+    // Lets the child release the lock and end; its exit code (0 when all went well).
+    unsigned long release() {
+        if (thread_.joinable()) {
+            SetEvent(release_);
+            thread_.join();
+            CloseHandle(held_);
+            CloseHandle(release_);
+        }
+        return code_;
+    }
+
+private:
+    static int count_;
+    HANDLE held_ = nullptr;
+    HANDLE release_ = nullptr;
+    std::thread thread_;
+    std::atomic<unsigned long> code_{0xFFFFFFFDul}; // still running
+    bool isHeld_ = false;
+};
+int LockHolder::count_ = 0;
+
+} // namespace
+
 // While another process holds the log's lock, records are dropped after the wait; then logging resumes.
 TEST_F(FileContextTest, LockHeldByAnotherProcessDropsRecords) {
     LoggerWin logger;
     openLogger(logger);
     record(logger, Info, "f", L"before");
-
-    const std::wstring suffix = std::to_wstring(GetCurrentProcessId());
-    const std::wstring heldName = L"Local\\logtest-held-" + suffix;
-    const std::wstring releaseName = L"Local\\logtest-release-" + suffix;
-    HANDLE held = CreateEventW(nullptr, TRUE, FALSE, heldName.c_str());
-    HANDLE release = CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str());
-    const std::wstring basePath = log.file().substr(0, log.file().size() - 4);
-    unsigned long code = 1;
-    std::thread holder([&] {
-        code = ovtest::runProcess(ovtest::quote(logtest::writerExe()) + L" hold " +
-                                  ovtest::quote(lockNameFor(basePath, false)) + L" " + heldName + L" " +
-                                  releaseName);
-    });
-    const bool wasHeld = WaitForSingleObject(held, 60000) == WAIT_OBJECT_0;
-    if (wasHeld) {
+    {
+        const std::wstring basePath = log.file().substr(0, log.file().size() - 4);
+        LockHolder holder(lockNameFor(basePath, false));
+        ASSERT_TRUE(holder.isHeld());
         for (int i = 1; i <= 3; ++i) {
             record(logger, Info, "f", L"while held %d", i);
         }
+        EXPECT_EQ(0u, holder.release());
     }
-    SetEvent(release);
-    holder.join();
-    CloseHandle(held);
-    CloseHandle(release);
-    ASSERT_TRUE(wasHeld);
-    EXPECT_EQ(0u, code);
-
     record(logger, Info, "f", L"after 1");
     record(logger, Info, "f", L"after 2");
     logger.close();
@@ -480,6 +500,37 @@ TEST_F(FileContextTest, LockHeldByAnotherProcessDropsRecords) {
     EXPECT_EQ(1u, logtest::linesWith(lines, "f: after 1").size());
     EXPECT_EQ(1u, logtest::linesWith(lines, "f: after 2").size());
     EXPECT_EQ(1u, logtest::linesWith(lines, "LOGGING ENDED").size());
+}
+
+// With a private lock the process does not wait for other processes' lock at all.
+TEST_F(FileContextTest, PrivateLockIgnoresTheSharedLock) {
+    LoggerWin logger;
+    logger.open(kNameSpace, log.product.c_str(), log.logName.c_str(), Info, PrivateLock);
+    {
+        const std::wstring basePath = log.file().substr(0, log.file().size() - 4);
+        LockHolder holder(lockNameFor(basePath, false));
+        ASSERT_TRUE(holder.isHeld());
+        record(logger, Info, "f", L"while held");
+        EXPECT_EQ(0u, holder.release());
+    }
+    logger.close();
+    EXPECT_EQ(1u, logtest::linesWith(log.lines(), "f: while held").size());
+}
+
+// An administrator's lock admits only SYSTEM and Administrators.
+TEST_F(FileContextTest, AdministratorLockSecurity) {
+    std::unique_ptr<FileContext> ctx = context();
+    ASSERT_TRUE(ctx->refresh());
+    HANDLE lock = OpenMutexW(READ_CONTROL, FALSE, ctx->lockName(false).c_str());
+    ASSERT_NE(nullptr, lock);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD result = GetSecurityInfo(lock, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                         nullptr, nullptr, &descriptor);
+    CloseHandle(lock);
+    ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS), result);
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
+    EXPECT_EQ(sddlOf(createSecurityAttributes(kPrivateSddl).get()), sddlOf(&attributes));
+    LocalFree(descriptor);
 }
 
 // The configured level under the product's log key replaces the level given to open.

@@ -150,24 +150,6 @@ TEST_F(LoggerTest, LevelFilterAndLabels) {
     EXPECT_TRUE(recordsWith("LOGGING").empty());
 }
 
-// Every label up to Verbose with the most detailed threshold.
-TEST_F(LoggerTest, AllLabelsAtVerbose) {
-    open(Verbose);
-    for (int level = Fatal; level <= Verbose + 1; ++level) {
-        record(*logger, level, nullptr, L"L%d", level);
-    }
-    logger->close();
-    const std::vector<std::string> lines = log.lines();
-    std::vector<std::string> labels;
-    for (const std::string& line : lines) {
-        const logtest::Record r = logtest::parseRecord(line);
-        if (r.valid && r.text.size() == 2 && r.text[0] == 'L') {
-            labels.push_back(r.label);
-        }
-    }
-    EXPECT_EQ((std::vector<std::string>{"*F", "*E", ".W", " I", " D", " V"}), labels);
-}
-
 // The function names callers pass are shortened as documented; no name gives no prefix.
 TEST_F(LoggerTest, FunctionPrefixes) {
     open();
@@ -412,4 +394,81 @@ TEST(StartBanner, NamesTheLocalOffset) {
     EXPECT_EQ(0u, logtest::parseRecord(banners[1])
                       .text.find("***  LOGGING STARTED  *** (UTC+00:00, local:" + offset + ", session: 0x"))
         << banners[1];
+}
+
+namespace {
+
+// Runs a command under this process as its debugger and collects its debug output strings.
+std::vector<std::string> debugOutputOf(std::wstring commandLine) {
+    std::vector<std::string> strings;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, DEBUG_ONLY_THIS_PROCESS, nullptr,
+                        nullptr, &startup, &process)) {
+        return strings;
+    }
+    for (bool running = true; running;) {
+        DEBUG_EVENT event = {};
+        if (!WaitForDebugEvent(&event, 60000)) {
+            TerminateProcess(process.hProcess, 1);
+            break;
+        }
+        DWORD status = DBG_CONTINUE;
+        switch (event.dwDebugEventCode) {
+        case CREATE_PROCESS_DEBUG_EVENT:
+            CloseHandle(event.u.CreateProcessInfo.hFile);
+            break;
+        case LOAD_DLL_DEBUG_EVENT:
+            CloseHandle(event.u.LoadDll.hFile);
+            break;
+        case OUTPUT_DEBUG_STRING_EVENT: {
+            const OUTPUT_DEBUG_STRING_INFO& info = event.u.DebugString;
+            std::string text(info.nDebugStringLength, '\0');
+            SIZE_T read = 0;
+            if (!info.fUnicode &&
+                ReadProcessMemory(process.hProcess, info.lpDebugStringData, &text[0], text.size(), &read)) {
+                text.resize(read);
+                strings.push_back(text.c_str());
+            }
+            break;
+        }
+        case EXCEPTION_DEBUG_EVENT:
+            if (event.u.Exception.ExceptionRecord.ExceptionCode != EXCEPTION_BREAKPOINT) {
+                status = DBG_EXCEPTION_NOT_HANDLED;
+            }
+            break;
+        case EXIT_PROCESS_DEBUG_EVENT:
+            running = false;
+            break;
+        default:
+            break;
+        }
+        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status);
+    }
+    WaitForSingleObject(process.hProcess, 10000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return strings;
+}
+
+} // namespace
+
+// "DebugOutputLogging" mirrors every record, whole, to a debugger; without it nothing is mirrored.
+TEST(DebugOutput, RecordsReachTheDebuggerWhenConfigured) {
+    logtest::MachineLog log(kNameSpace, L"DebugOutput.Mirror", L"dbg");
+    const std::wstring command = ovtest::quote(logtest::writerExe()) + L" write logtest " +
+                                 ovtest::quote(log.product) + L" dbg 2 mirrored";
+    EXPECT_TRUE(logtest::linesWith(debugOutputOf(command), "mirrored record").empty());
+
+    logtest::LoggingValue debug(log.product, L"DebugOutputLogging");
+    debug.setDword(1);
+    const std::vector<std::string> strings = debugOutputOf(command);
+    const std::vector<std::string> records = logtest::linesWith(strings, "::writeRecords: mirrored record");
+    ASSERT_EQ(2u, records.size());
+    EXPECT_TRUE(logtest::parseRecord(records[0]).valid) << records[0];
+    EXPECT_EQ("\r\n", records[0].substr(records[0].size() - 2));
+    EXPECT_EQ(1u, logtest::linesWith(strings, "LOGGING ENDED").size());
+    // The file gets the same records.
+    EXPECT_EQ(4u, logtest::linesWith(log.lines(), "::writeRecords: mirrored record").size());
 }
