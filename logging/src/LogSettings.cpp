@@ -68,6 +68,19 @@ std::wstring expandEnvironment(const wchar_t* text) {
     return expanded;
 }
 
+// The first non-empty of: "RootPath" under the hive's logging key, the hive's shell folder,
+// the environment's folder.
+std::wstring configuredOrKnownRoot(HKEY hive, const wchar_t* shellFolder, const wchar_t* environmentFolder) {
+    std::wstring root = queryString(hive, kLoggingKey, L"RootPath", KEY_WOW64_32KEY);
+    if (root.empty()) {
+        root = queryString(hive, kShellFoldersKey, shellFolder, 0);
+    }
+    if (root.empty()) {
+        root = expandEnvironment(environmentFolder);
+    }
+    return root;
+}
+
 } // namespace
 
 DWORD readLoggingSetting(const std::wstring& product, const std::wstring& logName, const wchar_t* name,
@@ -87,32 +100,16 @@ DWORD readLoggingSetting(const std::wstring& product, const std::wstring& logNam
 }
 
 std::wstring logRoot(LogRootKind kind) {
-    std::wstring root;
     switch (kind) {
     case LogRootKind::Machine:
-        root = queryString(HKEY_LOCAL_MACHINE, kLoggingKey, L"RootPath", KEY_WOW64_32KEY);
-        if (root.empty()) {
-            root = queryString(HKEY_LOCAL_MACHINE, kShellFoldersKey, L"Common AppData", 0);
-        }
-        if (root.empty()) {
-            root = expandEnvironment(L"%ProgramData%");
-        }
-        break;
+        return configuredOrKnownRoot(HKEY_LOCAL_MACHINE, L"Common AppData", L"%ProgramData%");
     case LogRootKind::User:
-        root = queryString(HKEY_CURRENT_USER, kLoggingKey, L"RootPath", KEY_WOW64_32KEY);
-        if (root.empty()) {
-            root = queryString(HKEY_CURRENT_USER, kShellFoldersKey, L"Local AppData", 0);
-        }
-        if (root.empty()) {
-            root = expandEnvironment(L"%LOCALAPPDATA%");
-        }
-        break;
+        return configuredOrKnownRoot(HKEY_CURRENT_USER, L"Local AppData", L"%LOCALAPPDATA%");
     case LogRootKind::LowIntegrity:
         // The LocalLow folder: the only one a low-integrity process may write to.
-        root = queryString(HKEY_CURRENT_USER, kShellFoldersKey, L"{A520A1A4-1780-4FF6-BD18-167343C5AF16}", 0);
-        break;
+        return queryString(HKEY_CURRENT_USER, kShellFoldersKey, L"{A520A1A4-1780-4FF6-BD18-167343C5AF16}", 0);
     }
-    return root;
+    return std::wstring();
 }
 
 } // namespace OvKmfLogging

@@ -6,7 +6,6 @@
 #include <ov/Str.h>
 
 #include <cstdio>
-#include <cstring>
 #include <cwchar>
 #include <string>
 
@@ -22,25 +21,62 @@ const std::size_t kLargeBufferSize = 65536;
 const std::uint64_t kConfigRefreshIntervalMs = 60000;
 
 // The Windows runtime's formatting, so that %s in a wide format takes a wide string even
-// where the C library follows C99. -1 when the text does not fit with its terminator.
-int formatInto(wchar_t* buffer, std::size_t size, const wchar_t* format, va_list args) {
+// where the C library follows C99.
+int formatWithRuntime(wchar_t* buffer, std::size_t size, const wchar_t* format, va_list args) {
+    return _vsnwprintf(buffer, size, format, args);
+}
+int formatWithRuntime(char* buffer, std::size_t size, const char* format, va_list args) {
+    return _vsnprintf(buffer, size, format, args);
+}
+
+// The formatted length, or -1 when the text does not fit with its terminator.
+template <typename Char>
+int formatInto(Char* buffer, std::size_t size, const Char* format, va_list args) {
     va_list copy;
     va_copy(copy, args);
-    const int length = _vsnwprintf(buffer, size, format, copy);
+    const int length = formatWithRuntime(buffer, size, format, copy);
     va_end(copy);
     return (length < 0 || static_cast<std::size_t>(length) >= size) ? -1 : length;
 }
 
-int formatInto(char* buffer, std::size_t size, const char* format, va_list args) {
-    va_list copy;
-    va_copy(copy, args);
-    const int length = _vsnprintf(buffer, size, format, copy);
-    va_end(copy);
-    return (length < 0 || static_cast<std::size_t>(length) >= size) ? -1 : length;
+// The failure record names the offending format in its own width.
+const char* tooLargeMessageFormat(const wchar_t*) {
+    return "OV_KMF_LOG failure: too large message. Format: %ls";
+}
+const char* tooLargeMessageFormat(const char*) {
+    return "OV_KMF_LOG failure: too large message. Format: %hs";
+}
+
+// Records are UTF-8: a wide message is converted, a narrow one is taken as it is.
+std::size_t utf8Length(const char*, int length) {
+    return static_cast<std::size_t>(length);
+}
+std::size_t utf8Length(const wchar_t* text, int length) {
+    const int size =
+        length > 0 ? WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr) : 0;
+    return size > 0 ? static_cast<std::size_t>(size) : 0;
+}
+void appendUtf8(std::string& record, const char* text, int length, std::size_t) {
+    record.append(text, static_cast<std::size_t>(length));
+}
+void appendUtf8(std::string& record, const wchar_t* text, int length, std::size_t utf8Size) {
+    if (utf8Size == 0) {
+        return; // nothing to convert, or the conversion failed: an empty message
+    }
+    const std::size_t at = record.size();
+    record.resize(at + utf8Size);
+    if (WideCharToMultiByte(CP_UTF8, 0, text, length, &record[at], static_cast<int>(utf8Size), nullptr,
+                            nullptr) == 0) {
+        record.resize(at);
+    }
 }
 
 std::wstring textOf(const wchar_t* text) {
     return text != nullptr ? std::wstring(text) : std::wstring();
+}
+
+std::wstring textOf(const char* utf8) {
+    return utf8 != nullptr ? ov::str::utf8ToWide(utf8) : std::wstring();
 }
 
 // Restores the thread's last-error code on every way out of a scope.
@@ -74,11 +110,7 @@ void LoggerWin::open(const char* nameSpace, const char* product, const char* log
                      unsigned flags) {
     LastErrorKeeper keeper;
     try {
-        const std::wstring wideNameSpace =
-            nameSpace != nullptr ? ov::str::utf8ToWide(nameSpace) : std::wstring();
-        const std::wstring wideProduct = product != nullptr ? ov::str::utf8ToWide(product) : std::wstring();
-        const std::wstring wideLogName = logName != nullptr ? ov::str::utf8ToWide(logName) : std::wstring();
-        open(wideNameSpace.c_str(), wideProduct.c_str(), wideLogName.c_str(), level, flags);
+        open(textOf(nameSpace).c_str(), textOf(product).c_str(), textOf(logName).c_str(), level, flags);
     } catch (...) {
     }
 }
@@ -132,48 +164,15 @@ void LoggerWin::flush() {
 }
 
 void LoggerWin::logV(int level, const char* functionName, const wchar_t* format, va_list args) {
-    if (isFiltered(level)) {
-        return;
-    }
-    SYSTEMTIME time;
-    if ((flags_ & UtcTimestamps) != 0) {
-        GetSystemTime(&time);
-    } else {
-        GetLocalTime(&time);
-    }
-    LastErrorKeeper keeper;
-    try {
-        wchar_t buffer[kFirstBufferSize];
-        const wchar_t* text = buffer;
-        int length = formatInto(buffer, kFirstBufferSize, format, args);
-        std::wstring large;
-        if (length < 0) {
-            large.resize(kLargeBufferSize);
-            length = formatInto(&large[0], kLargeBufferSize, format, args);
-            if (length < 0) {
-                log(Error, "OV_KMF_LOG failure: too large message. Format: %ls", format);
-                return;
-            }
-            text = large.data();
-        }
-        // UTF-8 straight into the record, which is sized once.
-        const int utf8Length =
-            length > 0 ? WideCharToMultiByte(CP_UTF8, 0, text, length, nullptr, 0, nullptr, nullptr) : 0;
-        std::string record = startRecord(level, time, functionName, utf8Length > 0 ? utf8Length : 0);
-        if (utf8Length > 0) {
-            const std::size_t at = record.size();
-            record.resize(at + static_cast<std::size_t>(utf8Length));
-            if (WideCharToMultiByte(CP_UTF8, 0, text, length, &record[at], utf8Length, nullptr, nullptr) ==
-                0) {
-                record.resize(at); // a failed conversion gives an empty message
-            }
-        }
-        emit(record);
-    } catch (...) {
-    }
+    logFormatted(level, functionName, format, args);
 }
 
 void LoggerWin::logV(int level, const char* functionName, const char* format, va_list args) {
+    logFormatted(level, functionName, format, args);
+}
+
+template <typename Char>
+void LoggerWin::logFormatted(int level, const char* functionName, const Char* format, va_list args) {
     if (isFiltered(level)) {
         return;
     }
@@ -185,21 +184,23 @@ void LoggerWin::logV(int level, const char* functionName, const char* format, va
     }
     LastErrorKeeper keeper;
     try {
-        char buffer[kFirstBufferSize];
-        const char* text = buffer;
+        Char buffer[kFirstBufferSize];
+        const Char* text = buffer;
         int length = formatInto(buffer, kFirstBufferSize, format, args);
-        std::string large;
+        std::basic_string<Char> large;
         if (length < 0) {
             large.resize(kLargeBufferSize);
             length = formatInto(&large[0], kLargeBufferSize, format, args);
             if (length < 0) {
-                log(Error, "OV_KMF_LOG failure: too large message. Format: %hs", format);
+                log(Error, tooLargeMessageFormat(format), format);
                 return;
             }
             text = large.data();
         }
-        std::string record = startRecord(level, time, functionName, static_cast<std::size_t>(length));
-        record.append(text, static_cast<std::size_t>(length));
+        const std::size_t messageLength = utf8Length(text, length);
+        std::string record = recordStart(time, GetCurrentProcessId(), GetCurrentThreadId(), levelLabel(level),
+                                         functionName, messageLength);
+        appendUtf8(record, text, length, messageLength);
         emit(record);
     } catch (...) {
     }
@@ -269,19 +270,6 @@ void LoggerWin::writeStartBanner() {
     }
     const std::string banner = startBannerText(offset, session, (flags_ & UtcTimestamps) != 0);
     log(level, "%s", banner.c_str());
-}
-
-std::string LoggerWin::startRecord(int level, const SYSTEMTIME& time, const char* functionName,
-                                   std::size_t messageLength) {
-    char header[kRecordHeaderCapacity];
-    const std::size_t headerLength =
-        formatRecordHeader(header, time, GetCurrentProcessId(), GetCurrentThreadId(), levelLabel(level));
-    const std::size_t nameLength = functionName != nullptr ? std::strlen(functionName) : 0;
-    std::string record;
-    record.reserve(headerLength + nameLength + 3 + messageLength + 2);
-    record.append(header, headerLength);
-    appendFunctionPrefix(record, functionName);
-    return record;
 }
 
 void LoggerWin::emit(std::string& record) {

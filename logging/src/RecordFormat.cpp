@@ -11,33 +11,6 @@ namespace {
 const char kAnonymousNamespace[] = "`anonymous-namespace'";
 const std::size_t kAnonymousNamespaceLength = sizeof(kAnonymousNamespace) - 1;
 
-} // namespace
-
-const char* labelOfLevel(int level) {
-    switch (level) {
-    case 1:
-        return "*F";
-    case 2:
-        return "*E";
-    case 3:
-        return ".W";
-    case 4:
-        return " I";
-    case 5:
-        return " D";
-    case 6:
-        return " V";
-    default:
-        return "  ";
-    }
-}
-
-std::string functionPrefix(const char* functionName) {
-    std::string prefix;
-    appendFunctionPrefix(prefix, functionName);
-    return prefix;
-}
-
 void appendFunctionPrefix(std::string& out, const char* functionName) {
     if (functionName == nullptr || *functionName == '\0') {
         return;
@@ -63,8 +36,6 @@ void appendFunctionPrefix(std::string& out, const char* functionName) {
     }
     out += ": ";
 }
-
-namespace {
 
 // At least `width` digits, zero-padded, as "%0*u" would write them.
 char* putDecimal(char* out, unsigned value, int width) {
@@ -96,10 +67,11 @@ char* putHex(char* out, unsigned long value) {
     return out + digits;
 }
 
-} // namespace
+// Room for the longest header: 8-digit ids and a two-character label.
+const std::size_t kHeaderCapacity = 64;
 
-std::size_t formatRecordHeader(char (&out)[kRecordHeaderCapacity], const SYSTEMTIME& time,
-                               unsigned long processId, unsigned long threadId, const char* label) {
+std::size_t formatHeader(char (&out)[kHeaderCapacity], const SYSTEMTIME& time, unsigned long processId,
+                         unsigned long threadId, const char* label) {
     // The form of "%04d-%02d-%02d %02d:%02d:%02d.%03d [%04x.%04x] %s: ", written by hand: it is
     // on the path of every record.
     char* p = out;
@@ -131,17 +103,36 @@ std::size_t formatRecordHeader(char (&out)[kRecordHeaderCapacity], const SYSTEMT
     return static_cast<std::size_t>(p - out);
 }
 
-std::string formatRecord(const SYSTEMTIME& time, unsigned long processId, unsigned long threadId,
-                         const char* label, const std::string& prefix, const char* message,
-                         std::size_t messageLength) {
-    char header[kRecordHeaderCapacity];
-    const std::size_t headerLength = formatRecordHeader(header, time, processId, threadId, label);
+} // namespace
+
+const char* labelOfLevel(int level) {
+    switch (level) {
+    case 1:
+        return "*F";
+    case 2:
+        return "*E";
+    case 3:
+        return ".W";
+    case 4:
+        return " I";
+    case 5:
+        return " D";
+    case 6:
+        return " V";
+    default:
+        return "  ";
+    }
+}
+
+std::string recordStart(const SYSTEMTIME& time, unsigned long processId, unsigned long threadId,
+                        const char* label, const char* functionName, std::size_t messageLength) {
+    char header[kHeaderCapacity];
+    const std::size_t headerLength = formatHeader(header, time, processId, threadId, label);
+    const std::size_t nameLength = functionName != nullptr ? std::strlen(functionName) : 0;
     std::string record;
-    record.reserve(headerLength + prefix.size() + messageLength + 2);
+    record.reserve(headerLength + nameLength + 2 + messageLength + 2);
     record.append(header, headerLength);
-    record += prefix;
-    record.append(message, messageLength);
-    record += "\r\n";
+    appendFunctionPrefix(record, functionName);
     return record;
 }
 

@@ -16,7 +16,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cstdarg>
 #include <functional>
 #include <memory>
 #include <set>
@@ -24,22 +23,12 @@
 #include <vector>
 
 using namespace OvKmfLogging;
+using logtest::currentTestName;
+using logtest::record;
 
 namespace {
 
 const wchar_t kNameSpace[] = L"logtest";
-
-std::wstring currentTestName() {
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return ovtest::toWide(std::string(info->test_suite_name()) + "." + info->name());
-}
-
-void record(Logger& logger, int level, const char* functionName, const wchar_t* format, ...) {
-    va_list args;
-    va_start(args, format);
-    logger.logV(level, functionName, format, args);
-    va_end(args);
-}
 
 std::string sddlOf(const SECURITY_ATTRIBUTES* attributes) {
     if (attributes == nullptr) {
@@ -184,7 +173,8 @@ TEST(FilePlacement, DefaultNameSpaceHasNoNsLevels) {
     ovtest::removeTree(folder);
 }
 
-// Elevated processes of several users can keep apart: the file name carries the user's SID.
+// Elevated processes of several users can keep apart: the file name carries the user's SID. A
+// normal process logs under its own user's folder already and keeps the plain name.
 TEST_F(FileContextTest, PerUserFileNameCarriesTheSid) {
     std::unique_ptr<FileContext> perUser = context(PerUserFileName);
     ASSERT_TRUE(perUser->refresh());
@@ -192,6 +182,19 @@ TEST_F(FileContextTest, PerUserFileNameCarriesTheSid) {
     ASSERT_FALSE(sid.empty());
     EXPECT_EQ(log.folder() + L"\\ctx." + sid + L".log", perUser->fileName(0));
     EXPECT_EQ(log.folder() + L"\\ctx." + sid + L".1.log", perUser->fileName(1));
+
+    std::vector<std::string> securities;
+    FileContext user(std::make_unique<RecordingPath>(securities), kNameSpace, log.product, L"ctx", Info,
+                     PerUserFileName);
+    HANDLE token = nonAdministratorToken();
+    ASSERT_NE(nullptr, token);
+    ASSERT_TRUE(ImpersonateLoggedOnUser(token));
+    const bool refreshed = user.refresh();
+    RevertToSelf();
+    CloseHandle(token);
+    EXPECT_TRUE(refreshed);
+    const std::wstring name = user.fileName(0);
+    EXPECT_EQ(name.size() - 8, name.rfind(L"\\ctx.log")) << ovtest::toUtf8(name);
 }
 
 // A process without administrator rights logs under the user's local application data.

@@ -1,6 +1,7 @@
 // The function names records carry: derived at compile time as MSVC's __FUNCTION__ spells them.
+#include "LogTestSupport.h"
+
 #include <logging/Log.h>
-#include <logging/RecordFormat.h>
 
 #include <gtest/gtest.h>
 
@@ -65,7 +66,7 @@ TEST(FunctionName, PlainFunctionsAndMethods) {
 // Anonymous name spaces arrive with MSVC's marker, which the record prefix then removes.
 TEST(FunctionName, AnonymousNamespace) {
     EXPECT_EQ("`anonymous-namespace'::anonymousFunction", anonymousFunction(0, ""));
-    EXPECT_EQ("::anonymousFunction: ", OvKmfLogging::functionPrefix(anonymousFunction(0, "").c_str()));
+    EXPECT_EQ("::anonymousFunction: ", logtest::functionPrefixOf(anonymousFunction(0, "").c_str()));
 }
 
 // A lambda names its call operator inside the enclosing function; the record shows "<lambda>".
@@ -73,7 +74,7 @@ TEST(FunctionName, Lambdas) {
     outer::inner::Widget widget;
     const std::string name = widget.lambdaInside();
     EXPECT_EQ("outer::inner::Widget::lambdaInside::<lambda_1>::operator ()", name);
-    EXPECT_EQ("outer::inner::Widget::lambdaInside::<lambda>: ", OvKmfLogging::functionPrefix(name.c_str()));
+    EXPECT_EQ("outer::inner::Widget::lambdaInside::<lambda>: ", logtest::functionPrefixOf(name.c_str()));
     const std::string inTest = NAME_OF_THIS_FUNCTION()();
     EXPECT_NE(std::string::npos, inTest.find("::<lambda_1>::operator ()")) << inTest;
 }

@@ -2,9 +2,13 @@
 
 #include <TestSupport.h>
 #include <logging/LogSettings.h>
+#include <logging/RecordFormat.h>
+
+#include <gtest/gtest.h>
 
 #include <shlobj.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <utility>
@@ -24,6 +28,32 @@ std::wstring shellFolder(int csidl) {
 const REGSAM kView = KEY_WOW64_32KEY;
 
 } // namespace
+
+std::wstring currentTestName() {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    return ovtest::toWide(std::string(info->test_suite_name()) + "." + info->name());
+}
+
+void record(OvKmfLogging::Logger& logger, int level, const char* functionName, const wchar_t* format, ...) {
+    va_list args;
+    va_start(args, format);
+    logger.logV(level, functionName, format, args);
+    va_end(args);
+}
+
+void recordNarrow(OvKmfLogging::Logger& logger, int level, const char* functionName, const char* format,
+                  ...) {
+    va_list args;
+    va_start(args, format);
+    logger.logV(level, functionName, format, args);
+    va_end(args);
+}
+
+std::string functionPrefixOf(const char* functionName) {
+    const SYSTEMTIME time = {};
+    const std::string header = OvKmfLogging::recordStart(time, 1, 2, " I", nullptr, 0);
+    return OvKmfLogging::recordStart(time, 1, 2, " I", functionName, 0).substr(header.size());
+}
 
 std::wstring commonAppData() {
     return shellFolder(CSIDL_COMMON_APPDATA);

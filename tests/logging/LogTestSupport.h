@@ -2,12 +2,23 @@
 // the log-writer child and the parts of a record.
 #pragma once
 
+#include <logging/Logger.h>
 #include <ov/Win32.h>
 
 #include <string>
 #include <vector>
 
 namespace logtest {
+
+// "Suite.Name" of the running test: the product folder a test logs into.
+std::wstring currentTestName();
+
+// One record through the logger's wide or narrow logV, as the log call passes it.
+void record(OvKmfLogging::Logger& logger, int level, const char* functionName, const wchar_t* format, ...);
+void recordNarrow(OvKmfLogging::Logger& logger, int level, const char* functionName, const char* format, ...);
+
+// What a record shows between its label and its message for a function name.
+std::string functionPrefixOf(const char* functionName);
 
 std::wstring commonAppData();
 std::wstring localAppData();

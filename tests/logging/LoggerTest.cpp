@@ -7,36 +7,20 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdarg>
+#include <cstring>
 #include <memory>
 #include <set>
 #include <thread>
 #include <vector>
 
 using namespace OvKmfLogging;
+using logtest::currentTestName;
+using logtest::record;
+using logtest::recordNarrow;
 
 namespace {
 
 const wchar_t kNameSpace[] = L"logtest";
-
-std::wstring currentTestName() {
-    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return ovtest::toWide(std::string(info->test_suite_name()) + "." + info->name());
-}
-
-void record(Logger& logger, int level, const char* functionName, const wchar_t* format, ...) {
-    va_list args;
-    va_start(args, format);
-    logger.logV(level, functionName, format, args);
-    va_end(args);
-}
-
-void recordNarrow(Logger& logger, int level, const char* functionName, const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    logger.logV(level, functionName, format, args);
-    va_end(args);
-}
 
 std::string narrowTime(const SYSTEMTIME& t) {
     char text[32];
@@ -88,6 +72,11 @@ TEST_F(LoggerTest, RecordInTheFileHasTheDocumentedForm) {
     ASSERT_TRUE(started.valid) << lines[1];
     EXPECT_EQ(" I", started.label);
     EXPECT_EQ(0u, started.text.find("***  LOGGING STARTED  *** (UTC")) << started.text;
+    DWORD session = 0;
+    ASSERT_TRUE(ProcessIdToSessionId(GetCurrentProcessId(), &session));
+    char sessionText[32];
+    snprintf(sessionText, sizeof(sessionText), ", session: 0x%lx)", session);
+    EXPECT_EQ(started.text.size() - strlen(sessionText), started.text.rfind(sessionText)) << started.text;
 
     const logtest::Record line = logtest::parseRecord(lines[2]);
     ASSERT_TRUE(line.valid) << lines[2];
@@ -110,9 +99,12 @@ TEST_F(LoggerTest, RecordInTheFileHasTheDocumentedForm) {
     EXPECT_NE(std::string::npos, lines[2].find(ids)) << lines[2];
 }
 
-// Non-ASCII text reaches the file as UTF-8; wide formats take %s and %ls wide, %hs narrow.
+// Non-ASCII text reaches the file as UTF-8; wide formats take %s and %ls wide, %hs narrow. Percent
+// signs in arguments (paths, command lines) are text, not formats.
 TEST_F(LoggerTest, WideAndNarrowConversions) {
     open();
+    record(*logger, Info, "f", L"run: %s", L"\"%ProgramFiles%\\x.exe\" %s %d");
+    recordNarrow(*logger, Info, "g", "run: %s", "%hs 100%");
     record(*logger, Info, "f", L"[%s|%ls|%hs|%d|%x|%08x]", L"wide", L"also wide", "narrow", -5, 255, 0xbeef);
     record(*logger, Info, "f", L"text: %s", L"Gr\u00fc\u00dfe \u20ac \u65e5\u672c");
     recordNarrow(*logger, Info, "g", "[%s|%hs|%ls|%d]", "n1", "n2", L"w", 12);
@@ -124,6 +116,8 @@ TEST_F(LoggerTest, WideAndNarrowConversions) {
                                               "e \xE2\x82\xAC \xE6\x97\xA5\xE6\x9C\xAC\r\n"))
         << content;
     EXPECT_NE(std::string::npos, content.find(" I: g: [n1|n2|w|12]\r\n")) << content;
+    EXPECT_NE(std::string::npos, content.find(" I: f: run: \"%ProgramFiles%\\x.exe\" %s %d\r\n")) << content;
+    EXPECT_NE(std::string::npos, content.find(" I: g: run: %hs 100%\r\n")) << content;
 }
 
 // The threshold decides: higher levels are dropped; a level outside 1 to 6 gets two blanks.
@@ -339,11 +333,14 @@ TEST_F(LoggerTest, BannersAtDebug) {
     EXPECT_EQ(" D", logtest::parseRecord(banners[1]).label);
 }
 
-// Log-everything opens without touching disk or registry; the first record sets the log up.
+// Log-everything opens without touching disk or registry; the first record sets the log up, and
+// that work leaves the caller's last-error code alone.
 TEST_F(LoggerTest, LogEverythingSetsUpAtTheFirstRecord) {
     open(Info, LogEverything);
     EXPECT_FALSE(ovtest::fileExists(log.folder()));
+    SetLastError(ERROR_SERVICE_MARKED_FOR_DELETE);
     record(*logger, Info, "f", L"first");
+    EXPECT_EQ(static_cast<DWORD>(ERROR_SERVICE_MARKED_FOR_DELETE), GetLastError());
     logger->close();
     const std::vector<std::string> lines = log.lines();
     ASSERT_EQ(4u, lines.size());

@@ -10,11 +10,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdarg>
 #include <memory>
 #include <vector>
 
 using namespace OvKmfLogging;
+using logtest::record;
 
 namespace {
 
@@ -22,13 +22,6 @@ const wchar_t kNameSpace[] = L"logtest";
 const wchar_t kProduct[] = L"MachineTest";
 const wchar_t kLogName[] = L"settings";
 const wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
-
-void record(Logger& logger, int level, const char* functionName, const wchar_t* format, ...) {
-    va_list args;
-    va_start(args, format);
-    logger.logV(level, functionName, format, args);
-    va_end(args);
-}
 
 // A registry value of any root and view, put back as it was when the object goes.
 class SavedValue {
@@ -232,6 +225,29 @@ TEST(LogSettings, SizeLimitAndDebugOutput) {
     productDebug.setDword(1);
     EXPECT_EQ(5000u, readLoggingSetting(kProduct, kLogName, L"LogMaxSizeKB", 50));
     EXPECT_TRUE(context.debugOutput());
+}
+
+// Without a configured limit the log grows to 50 KiB before it rotates.
+TEST(LogSettings, DefaultSizeLimitIs50KiB) {
+    const std::wstring logName = L"default-size";
+    logtest::LoggingValue logging(L"", L"LogMaxSizeKB");
+    logtest::LoggingValue product(kProduct, L"LogMaxSizeKB");
+    logtest::LoggingValue own(std::wstring(kProduct) + L"\\" + logName, L"LogMaxSizeKB");
+    logging.remove();
+    product.remove();
+    own.remove();
+    logtest::MachineLog log(kNameSpace, kProduct, logName);
+    {
+        LoggerWin logger;
+        logger.open(kNameSpace, kProduct, logName.c_str(), Info, 0);
+        for (int i = 0; i < 500 && !ovtest::fileExists(log.file(1)); ++i) {
+            record(logger, Info, "f", L"record %03d %s", i, std::wstring(100, L'x').c_str());
+        }
+        logger.close();
+    }
+    const std::size_t rotated = ovtest::readFile(log.file(1)).size();
+    EXPECT_GE(rotated, 50u * 1024u);
+    EXPECT_LT(rotated, 50u * 1024u + 200u);
 }
 
 // A rotated-out file that cannot be deleted now is deleted at the next restart.

@@ -1,28 +1,13 @@
 // The text of records, banners, log paths and lock names, checked without any I/O.
+#include "LogTestSupport.h"
+
 #include <logging/LogPaths.h>
 #include <logging/RecordFormat.h>
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-
 using namespace OvKmfLogging;
-
-namespace {
-
-std::string recordOf(const char* label, const std::string& prefix, const std::string& message) {
-    SYSTEMTIME time = {};
-    time.wYear = 2026;
-    time.wMonth = 12;
-    time.wDay = 4;
-    time.wHour = 5;
-    time.wMinute = 16;
-    time.wSecond = 52;
-    time.wMilliseconds = 7;
-    return formatRecord(time, 0x1a2c, 0xf04, label, prefix, message.data(), message.size());
-}
-
-} // namespace
+using logtest::functionPrefixOf;
 
 // Readers of the log sort and filter on these exact labels.
 TEST(RecordFormat, LevelLabelsAreTwoCharactersWithBlanksForUnknownLevels) {
@@ -37,48 +22,45 @@ TEST(RecordFormat, LevelLabelsAreTwoCharactersWithBlanksForUnknownLevels) {
     EXPECT_STREQ("  ", labelOfLevel(-1));
 }
 
-// A record is one CR LF line: zero-padded time, ids in lower-case hex of at least four digits.
-TEST(RecordFormat, RecordIsByteForByteTheDocumentedLine) {
-    EXPECT_EQ("2026-12-04 05:16:52.007 [1a2c.0f04]  I: MainLogic::execute: text\r\n",
-              recordOf(" I", "MainLogic::execute: ", "text"));
-    EXPECT_EQ("2026-12-04 05:16:52.007 [1a2c.0f04] *E: no function\r\n", recordOf("*E", "", "no function"));
+// A record starts with the zero-padded time, ids in lower-case hex of at least four digits, the
+// label and the function prefix.
+TEST(RecordFormat, RecordStartIsByteForByteTheDocumentedForm) {
     SYSTEMTIME time = {};
+    time.wYear = 2026;
+    time.wMonth = 12;
+    time.wDay = 4;
+    time.wHour = 5;
+    time.wMinute = 16;
+    time.wSecond = 52;
+    time.wMilliseconds = 7;
+    EXPECT_EQ("2026-12-04 05:16:52.007 [1a2c.0f04]  I: MainLogic::execute: ",
+              recordStart(time, 0x1a2c, 0xf04, " I", "MainLogic::execute", 4));
+    EXPECT_EQ("2026-12-04 05:16:52.007 [1a2c.0f04] *E: ", recordStart(time, 0x1a2c, 0xf04, "*E", nullptr, 0));
+    time = SYSTEMTIME{};
     time.wYear = 2027;
     time.wMonth = 1;
     time.wDay = 2;
-    const std::string message = "x";
-    EXPECT_EQ("2027-01-02 00:00:00.000 [12345678.abcdef01]   : x\r\n",
-              formatRecord(time, 0x12345678, 0xabcdef01, "  ", "", message.data(), message.size()));
-}
-
-// Messages are already UTF-8 and are taken over unchanged, whatever their size.
-TEST(RecordFormat, MessageBytesAreCopiedUnchanged) {
-    const std::string utf8 = "Gr\xC3\xBC\xC3\x9F"
-                             "e \xE2\x82\xAC %s %d";
-    EXPECT_EQ("2026-12-04 05:16:52.007 [1a2c.0f04] .W: f: " + utf8 + "\r\n", recordOf(".W", "f: ", utf8));
-    const std::string big(70000, 'b');
-    const std::string record = recordOf(" D", "", big);
-    EXPECT_TRUE(record.size() == 40 + big.size() + 2 && record.compare(40, big.size(), big) == 0 &&
-                record.compare(record.size() - 2, 2, "\r\n") == 0);
+    EXPECT_EQ("2027-01-02 00:00:00.000 [12345678.abcdef01]   : ",
+              recordStart(time, 0x12345678, 0xabcdef01, "  ", "", 0));
 }
 
 // Function names as the compiler gives them, reduced to what the record shows.
 TEST(RecordFormat, FunctionPrefixRules) {
-    EXPECT_EQ("", functionPrefix(nullptr));
-    EXPECT_EQ("", functionPrefix(""));
-    EXPECT_EQ("WinMain: ", functionPrefix("WinMain"));
-    EXPECT_EQ("MainLogic::execute: ", functionPrefix("MainLogic::execute"));
-    EXPECT_EQ("::CreateShellLinkObject: ", functionPrefix("`anonymous-namespace'::CreateShellLinkObject"));
-    EXPECT_EQ(": ", functionPrefix("`anonymous-namespace'"));
+    EXPECT_EQ("", functionPrefixOf(nullptr));
+    EXPECT_EQ("", functionPrefixOf(""));
+    EXPECT_EQ("WinMain: ", functionPrefixOf("WinMain"));
+    EXPECT_EQ("MainLogic::execute: ", functionPrefixOf("MainLogic::execute"));
+    EXPECT_EQ("::CreateShellLinkObject: ", functionPrefixOf("`anonymous-namespace'::CreateShellLinkObject"));
+    EXPECT_EQ(": ", functionPrefixOf("`anonymous-namespace'"));
     EXPECT_EQ("MainLogic::execute::<lambda>: ",
-              functionPrefix("MainLogic::execute::<lambda_8f3a21c0b7>::operator ()"));
-    EXPECT_EQ("::f::<lambda>: ", functionPrefix("`anonymous-namespace'::f::<lambda_1>::operator ()"));
+              functionPrefixOf("MainLogic::execute::<lambda_8f3a21c0b7>::operator ()"));
+    EXPECT_EQ("::f::<lambda>: ", functionPrefixOf("`anonymous-namespace'::f::<lambda_1>::operator ()"));
     // Only a call operator's name (ending in "()") is shortened.
-    EXPECT_EQ("A::<lambda_1>::x: ", functionPrefix("A::<lambda_1>::x"));
-    EXPECT_EQ("g(): ", functionPrefix("g()"));
-    EXPECT_EQ("(): ", functionPrefix("()"));
+    EXPECT_EQ("A::<lambda_1>::x: ", functionPrefixOf("A::<lambda_1>::x"));
+    EXPECT_EQ("g(): ", functionPrefixOf("g()"));
+    EXPECT_EQ("(): ", functionPrefixOf("()"));
     // The marker only counts at the start.
-    EXPECT_EQ("A::`anonymous-namespace'::f: ", functionPrefix("A::`anonymous-namespace'::f"));
+    EXPECT_EQ("A::`anonymous-namespace'::f: ", functionPrefixOf("A::`anonymous-namespace'::f"));
 }
 
 // The start banner names the local offset as hours and minutes, signed like the offset.
@@ -89,6 +71,8 @@ TEST(RecordFormat, StartBannerOffsets) {
     EXPECT_EQ("***  LOGGING STARTED  *** (UTC+59:59, session: 0xdeadbeef)",
               startBannerText(3599, 0xDEADBEEF, false));
     EXPECT_EQ("***  LOGGING STARTED  *** (UTC+0:00, session: 0x1)", startBannerText(0, 1, false));
+    // Half-hour zones west of UTC: the minutes carry the sign too.
+    EXPECT_EQ("***  LOGGING STARTED  *** (UTC-3:-30, session: 0x1)", startBannerText(-210, 1, false));
     EXPECT_EQ("***  LOGGING STARTED  *** (UTC+00:00, local:+5:30, session: 0x1)",
               startBannerText(330, 1, true));
     EXPECT_EQ("***  LOGGING STARTED  *** (UTC+00:00, local:-5:00, session: 0x1)",

@@ -38,11 +38,11 @@ public:
                                                const wchar_t* logName, int level, unsigned flags);
 
 private:
+    // Both logV: Char is the width of the caller's format.
+    template <typename Char>
+    void logFormatted(int level, const char* functionName, const Char* format, va_list args);
     void refreshConfiguration(std::unique_lock<std::mutex>& lock);
     void writeStartBanner();
-    // The record up to its message: time, ids, label and function prefix, with room for the rest.
-    std::string startRecord(int level, const SYSTEMTIME& time, const char* functionName,
-                            std::size_t messageLength);
     // Ends the record and hands it to the debugger output and the file context.
     void emit(std::string& record);
 

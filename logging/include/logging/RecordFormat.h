@@ -11,25 +11,12 @@ namespace OvKmfLogging {
 // "*F", "*E", ".W", " I", " D", " V" for levels 1 to 6; two blanks for any other level.
 const char* labelOfLevel(int level);
 
-// "Class::method: " for a function name; the anonymous-namespace marker is dropped (its "::"
-// stays) and a lambda's call operator becomes "<enclosing>::<lambda>". Empty for no name.
-std::string functionPrefix(const char* functionName);
-
-// Appends functionPrefix(functionName) to out without a string of its own.
-void appendFunctionPrefix(std::string& out, const char* functionName);
-
-// Room for the longest record header: 8-digit ids and a two-character label.
-const std::size_t kRecordHeaderCapacity = 64;
-
-// Writes "YYYY-MM-DD hh:mm:ss.mmm [pid.tid] LL: " (ids in lower-case hex of at least four digits)
-// and returns its length.
-std::size_t formatRecordHeader(char (&out)[kRecordHeaderCapacity], const SYSTEMTIME& time,
-                               unsigned long processId, unsigned long threadId, const char* label);
-
-// One whole record: "YYYY-MM-DD hh:mm:ss.mmm [pid.tid] LL: prefixmessage\r\n".
-std::string formatRecord(const SYSTEMTIME& time, unsigned long processId, unsigned long threadId,
-                         const char* label, const std::string& prefix, const char* message,
-                         std::size_t messageLength);
+// A record up to its message: "YYYY-MM-DD hh:mm:ss.mmm [pid.tid] LL: " (ids in lower-case hex of
+// at least four digits), then "functionName: ". The name loses a leading anonymous-namespace
+// marker (its "::" stays), a lambda's call operator becomes "<enclosing>::<lambda>", and no
+// name gives no prefix. Room is reserved for a message of messageLength bytes and CR LF.
+std::string recordStart(const SYSTEMTIME& time, unsigned long processId, unsigned long threadId,
+                        const char* label, const char* functionName, std::size_t messageLength);
 
 // Minutes to add to UTC for local time, from GetTimeZoneInformation's result; 3599 when it failed.
 int localOffsetMinutes(DWORD timeZoneResult, const TIME_ZONE_INFORMATION& zone);
