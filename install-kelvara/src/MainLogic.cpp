@@ -8,7 +8,6 @@
 #include <ov/Win32.h>
 
 #include <memory>
-
 #include <string>
 
 namespace {

@@ -5,7 +5,9 @@ std::wstring normaliseRegistryRoot(const std::wstring& value) {
     return slash == std::wstring::npos ? std::wstring() : value.substr(slash + 1);
 }
 
-bool isSilentInstallation(const std::wstring& value) { return value.size() == 3 && value == L"yes"; }
+bool isSilentInstallation(const std::wstring& value) {
+    return value == L"yes";
+}
 
 std::wstring defaultTitle(const std::wstring& module, const std::wstring& version) {
     return module + L" " + version;

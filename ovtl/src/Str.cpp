@@ -81,12 +81,11 @@ std::string wideToUtf8(const std::wstring& text) {
 }
 
 void expandEnvironmentStrings(std::wstring& text) {
-    const std::wstring source = text;
     std::vector<wchar_t> buffer;
-    DWORD needed = ExpandEnvironmentStringsW(source.c_str(), nullptr, 0);
+    DWORD needed = ExpandEnvironmentStringsW(text.c_str(), nullptr, 0);
     while (needed > buffer.size()) {
         buffer.assign(needed, L'\0');
-        needed = ExpandEnvironmentStringsW(source.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
+        needed = ExpandEnvironmentStringsW(text.c_str(), buffer.data(), static_cast<DWORD>(buffer.size()));
     }
     if (needed == 0) {
         text.clear();

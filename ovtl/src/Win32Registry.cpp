@@ -177,13 +177,7 @@ bool Win32Registry::writeString(const std::string& key, const std::string& value
 
 bool Win32Registry::writeString(const std::wstring& key, const std::wstring& valueName,
                                 const std::wstring& value, RegistryStatus* status) {
-    ScopedRegKey handle;
-    LONG error = open(key, writeAccess, handle.put());
-    if (error == ERROR_SUCCESS) {
-        error = RegSetValueExW(handle.get(), valueName.c_str(), 0, REG_SZ,
-                               reinterpret_cast<const BYTE*>(value.c_str()), byteSize(value.size() + 1));
-    }
-    return finishWithError(error, status);
+    return writeValue(key, valueName, REG_SZ, value.c_str(), byteSize(value.size() + 1), status);
 }
 
 bool Win32Registry::readDword(const std::string& key, const std::string& valueName, DWORD& value,
@@ -193,20 +187,7 @@ bool Win32Registry::readDword(const std::string& key, const std::string& valueNa
 
 bool Win32Registry::readDword(const std::wstring& key, const std::wstring& valueName, DWORD& value,
                               RegistryStatus* status) {
-    ScopedRegKey handle;
-    LONG error = open(key, readAccess, handle.put());
-    if (error != ERROR_SUCCESS) {
-        return finishWithError(error, status);
-    }
-    // The type stays as preset when the value is missing, so that case maps to NotFound.
-    DWORD type = REG_DWORD;
-    DWORD size = sizeof(value);
-    error = RegQueryValueExW(handle.get(), valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                             &size);
-    if (type != REG_DWORD && type != REG_NONE) {
-        return finish(RegistryStatus::WrongType, status);
-    }
-    return finishWithError(error, status);
+    return readFixedSize(key, valueName, REG_DWORD, &value, sizeof(value), status);
 }
 
 bool Win32Registry::writeDword(const std::string& key, const std::string& valueName, DWORD value,
@@ -216,13 +197,7 @@ bool Win32Registry::writeDword(const std::string& key, const std::string& valueN
 
 bool Win32Registry::writeDword(const std::wstring& key, const std::wstring& valueName, DWORD value,
                                RegistryStatus* status) {
-    ScopedRegKey handle;
-    LONG error = open(key, writeAccess, handle.put());
-    if (error == ERROR_SUCCESS) {
-        error = RegSetValueExW(handle.get(), valueName.c_str(), 0, REG_DWORD,
-                               reinterpret_cast<const BYTE*>(&value), sizeof(value));
-    }
-    return finishWithError(error, status);
+    return writeValue(key, valueName, REG_DWORD, &value, sizeof(value), status);
 }
 
 bool Win32Registry::readQword(const std::string& key, const std::string& valueName, std::uint64_t& value,
@@ -232,19 +207,7 @@ bool Win32Registry::readQword(const std::string& key, const std::string& valueNa
 
 bool Win32Registry::readQword(const std::wstring& key, const std::wstring& valueName, std::uint64_t& value,
                               RegistryStatus* status) {
-    ScopedRegKey handle;
-    LONG error = open(key, readAccess, handle.put());
-    if (error != ERROR_SUCCESS) {
-        return finishWithError(error, status);
-    }
-    DWORD type = REG_QWORD;
-    DWORD size = sizeof(value);
-    error = RegQueryValueExW(handle.get(), valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value),
-                             &size);
-    if (type != REG_QWORD && type != REG_NONE) {
-        return finish(RegistryStatus::WrongType, status);
-    }
-    return finishWithError(error, status);
+    return readFixedSize(key, valueName, REG_QWORD, &value, sizeof(value), status);
 }
 
 bool Win32Registry::writeQword(const std::string& key, const std::string& valueName, std::uint64_t value,
@@ -254,13 +217,7 @@ bool Win32Registry::writeQword(const std::string& key, const std::string& valueN
 
 bool Win32Registry::writeQword(const std::wstring& key, const std::wstring& valueName, std::uint64_t value,
                                RegistryStatus* status) {
-    ScopedRegKey handle;
-    LONG error = open(key, writeAccess, handle.put());
-    if (error == ERROR_SUCCESS) {
-        error = RegSetValueExW(handle.get(), valueName.c_str(), 0, REG_QWORD,
-                               reinterpret_cast<const BYTE*>(&value), sizeof(value));
-    }
-    return finishWithError(error, status);
+    return writeValue(key, valueName, REG_QWORD, &value, sizeof(value), status);
 }
 
 bool Win32Registry::readMultiString(const std::string& key, const std::string& valueName,
@@ -302,13 +259,7 @@ bool Win32Registry::writeMultiString(const std::wstring& key, const std::wstring
     if (!units) {
         return finish(RegistryStatus::InvalidArgument, status);
     }
-    ScopedRegKey handle;
-    LONG error = open(key, writeAccess, handle.put());
-    if (error == ERROR_SUCCESS) {
-        error = RegSetValueExW(handle.get(), valueName.c_str(), 0, REG_MULTI_SZ,
-                               reinterpret_cast<const BYTE*>(units->data()), byteSize(units->size()));
-    }
-    return finishWithError(error, status);
+    return writeValue(key, valueName, REG_MULTI_SZ, units->data(), byteSize(units->size()), status);
 }
 
 bool Win32Registry::readBinary(const std::string& key, const std::string& valueName, std::vector<BYTE>& data,
@@ -329,13 +280,7 @@ bool Win32Registry::writeBinary(const std::string& key, const std::string& value
 
 bool Win32Registry::writeBinary(const std::wstring& key, const std::wstring& valueName,
                                 const std::vector<BYTE>& data, RegistryStatus* status) {
-    ScopedRegKey handle;
-    LONG error = open(key, writeAccess, handle.put());
-    if (error == ERROR_SUCCESS) {
-        error = RegSetValueExW(handle.get(), valueName.c_str(), 0, REG_BINARY, data.data(),
-                               static_cast<DWORD>(data.size()));
-    }
-    return finishWithError(error, status);
+    return writeValue(key, valueName, REG_BINARY, data.data(), static_cast<DWORD>(data.size()), status);
 }
 
 bool Win32Registry::deleteValue(const std::string& key, const std::string& valueName,
@@ -528,6 +473,34 @@ bool Win32Registry::readValue(const std::string& key, const std::string& valueNa
 bool Win32Registry::readValue(const std::wstring& key, const std::wstring& valueName, std::vector<BYTE>& data,
                               DWORD& type, RegistryStatus* status) {
     return readRaw(key, valueName, readAccess, anyType, data, type, status);
+}
+
+bool Win32Registry::readFixedSize(const std::wstring& key, const std::wstring& valueName, DWORD acceptedType,
+                                  void* value, DWORD size, RegistryStatus* status) {
+    ScopedRegKey handle;
+    LONG error = open(key, readAccess, handle.put());
+    if (error != ERROR_SUCCESS) {
+        return finishWithError(error, status);
+    }
+    // The type stays as preset when the value is missing, so that case maps to NotFound.
+    DWORD type = acceptedType;
+    error =
+        RegQueryValueExW(handle.get(), valueName.c_str(), nullptr, &type, static_cast<BYTE*>(value), &size);
+    if (type != acceptedType && type != REG_NONE) {
+        return finish(RegistryStatus::WrongType, status);
+    }
+    return finishWithError(error, status);
+}
+
+bool Win32Registry::writeValue(const std::wstring& key, const std::wstring& valueName, DWORD type,
+                               const void* data, DWORD size, RegistryStatus* status) {
+    ScopedRegKey handle;
+    LONG error = open(key, writeAccess, handle.put());
+    if (error == ERROR_SUCCESS) {
+        error =
+            RegSetValueExW(handle.get(), valueName.c_str(), 0, type, static_cast<const BYTE*>(data), size);
+    }
+    return finishWithError(error, status);
 }
 
 bool Win32Registry::readRaw(const std::wstring& key, const std::wstring& valueName, REGSAM access,

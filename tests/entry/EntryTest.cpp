@@ -7,13 +7,16 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <regex>
 #include <string>
 #include <vector>
 
 namespace {
 
-std::wstring installerPath() { return ovtest::binDir() + L"\\install-kelvara\\install-kelvara.exe"; }
+std::wstring installerPath() {
+    return ovtest::binDir() + L"\\install-kelvara\\install-kelvara.exe";
+}
 
 std::wstring machineLogPath() {
     wchar_t common[MAX_PATH] = {};
@@ -21,8 +24,13 @@ std::wstring machineLogPath() {
     return std::wstring(common) + L"\\Orvanta\\NS\\clp\\Log\\Kelvara\\install-kelvara-win32.log";
 }
 
-const wchar_t* const kRunVariables[] = {L"ul_reg_root", L"ul_module", L"ul_title", L"ul_version",
-                                        L"ul_silent_installation", L"UL_ROOT_DIR", L"kelvara_app_name",
+const wchar_t* const kRunVariables[] = {L"ul_reg_root",
+                                        L"ul_module",
+                                        L"ul_title",
+                                        L"ul_version",
+                                        L"ul_silent_installation",
+                                        L"UL_ROOT_DIR",
+                                        L"kelvara_app_name",
                                         L"kelvara_app_model_id"};
 
 struct InstallerRun {
@@ -104,12 +112,14 @@ TEST(Entry, SampleRunWritesTheWholeLogInTheRecordFormat) {
     ASSERT_GE(run.records.size(), 4u);
     EXPECT_EQ(run.records.front(), "");
 
-    const std::regex record(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3} \[[0-9a-f]{4,}\.[0-9a-f]{4,}\] (\*F|\*E|\.W| I| D| V): .*)");
+    const std::regex record(
+        R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\.\d{3} \[[0-9a-f]{4,}\.[0-9a-f]{4,}\] (\*F|\*E|\.W| I| D| V): .*)");
     for (size_t i = 1; i < run.records.size(); ++i) {
         EXPECT_TRUE(std::regex_match(run.records[i], record)) << run.records[i];
     }
     EXPECT_NE(run.records[1].find(" I: ***  LOGGING STARTED  *** (UTC"), std::string::npos) << run.records[1];
-    EXPECT_NE(run.records.back().find(" I: ***  LOGGING ENDED  ***"), std::string::npos) << run.records.back();
+    EXPECT_NE(run.records.back().find(" I: ***  LOGGING ENDED  ***"), std::string::npos)
+        << run.records.back();
 
     const auto winMain = messages(run, "WinMain");
     const std::vector<std::string> expected = {
@@ -121,7 +131,8 @@ TEST(Entry, SampleRunWritesTheWholeLogInTheRecordFormat) {
     };
     EXPECT_EQ(winMain, expected);
     const auto sequence = messages(run, "MainLogic::execute");
-    EXPECT_TRUE(contains(sequence, "Installation root directory: \"C:\\Program Files (x86)\\Orvanta\\Kelvara\""));
+    EXPECT_TRUE(
+        contains(sequence, "Installation root directory: \"C:\\Program Files (x86)\\Orvanta\\Kelvara\""));
     EXPECT_TRUE(contains(sequence, "Application name: \"Kelvara\""));
     EXPECT_TRUE(contains(sequence, "App model id: \"Orvanta.Kelvara\""));
     EXPECT_TRUE(contains(sequence, "Doing silent installation!"));
@@ -151,7 +162,8 @@ TEST(Entry, SilentFlagVariants) {
     auto env = sampleEnvironment();
     for (const wchar_t* value : {L"Yes", L"yes ", L"1", L"true"}) {
         env[L"ul_silent_installation"] = value;
-        EXPECT_FALSE(contains(messages(runInstaller(env), "MainLogic::execute"), "Doing silent installation!"))
+        EXPECT_FALSE(
+            contains(messages(runInstaller(env), "MainLogic::execute"), "Doing silent installation!"))
             << ovtest::toUtf8(value);
     }
     env.erase(L"ul_silent_installation");
@@ -175,6 +187,13 @@ TEST(Entry, TitleDefaultAndMissingBanner) {
     const InstallerRun noModule = runInstaller(env);
     EXPECT_EQ(noModule.exitCode, 0u);
     EXPECT_FALSE(anyContains(messages(noModule, "WinMain"), "Installing "));
+
+    // The run context has no length limit of its own, unlike the sequence's variables.
+    env = sampleEnvironment();
+    const std::wstring longTitle(3000, L't');
+    env[L"ul_title"] = longTitle;
+    EXPECT_TRUE(contains(messages(runInstaller(env), "WinMain"),
+                         "Installing kelvara-win32, version 2.69.35.0. title: " + ovtest::toUtf8(longTitle)));
 }
 
 // All three product variables unset: three warnings in order, then the defaults.

@@ -112,11 +112,16 @@ bool readFile(const std::wstring& path, std::vector<char>& content) {
     }
     content.clear();
     char buffer[65536];
-    DWORD read = 0;
-    while (ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr) && read > 0) {
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), buffer, sizeof(buffer), &read, nullptr)) {
+            return false; // a partial text or image must not be stamped or repaired
+        }
+        if (read == 0) {
+            return true;
+        }
         content.insert(content.end(), buffer, buffer + read);
     }
-    return true;
 }
 
 bool writeFile(const std::wstring& path, const std::vector<char>& content) {

@@ -184,6 +184,11 @@ private:
     LONG open(const std::wstring& key, REGSAM access, HKEY* handle) const;
     bool finish(RegistryStatus outcome, RegistryStatus* status);
     bool finishWithError(LONG error, RegistryStatus* status);
+    // A REG_DWORD or REG_QWORD read into `value`; REG_NONE is accepted too, any other type is WrongType.
+    bool readFixedSize(const std::wstring& key, const std::wstring& valueName, DWORD acceptedType,
+                       void* value, DWORD size, RegistryStatus* status);
+    bool writeValue(const std::wstring& key, const std::wstring& valueName, DWORD type, const void* data,
+                    DWORD size, RegistryStatus* status);
     bool readRaw(const std::wstring& key, const std::wstring& valueName, REGSAM access, DWORD requiredType,
                  std::vector<BYTE>& data, DWORD& type, RegistryStatus* status);
     // RegEnumKeyExW or RegEnumValueW, reduced to the name they deliver.
