@@ -65,28 +65,22 @@ DWORD ServiceTestBase::state() {
     return QueryServiceStatus(service.get(), &status) ? status.dwCurrentState : 0;
 }
 
-std::wstring ServiceTestBase::imagePath() {
+std::optional<ServiceConfig> ServiceTestBase::config() {
     const ov::ScopedServiceHandle service = open(SERVICE_QUERY_CONFIG);
     DWORD needed = 0;
     QueryServiceConfigW(service.get(), nullptr, 0, &needed);
     std::vector<BYTE> buffer(needed + sizeof(QUERY_SERVICE_CONFIGW));
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-    if (!QueryServiceConfigW(service.get(), config, static_cast<DWORD>(buffer.size()), &needed)) {
-        return std::wstring();
+    auto* stored = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
+    if (!QueryServiceConfigW(service.get(), stored, static_cast<DWORD>(buffer.size()), &needed)) {
+        return std::nullopt;
     }
-    return config->lpBinaryPathName != nullptr ? config->lpBinaryPathName : L"";
-}
-
-DWORD ServiceTestBase::startType() {
-    const ov::ScopedServiceHandle service = open(SERVICE_QUERY_CONFIG);
-    DWORD needed = 0;
-    QueryServiceConfigW(service.get(), nullptr, 0, &needed);
-    std::vector<BYTE> buffer(needed + sizeof(QUERY_SERVICE_CONFIGW));
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
-    if (!QueryServiceConfigW(service.get(), config, static_cast<DWORD>(buffer.size()), &needed)) {
-        return 0xFFFFFFFF;
-    }
-    return config->dwStartType;
+    ServiceConfig result;
+    result.serviceType = stored->dwServiceType;
+    result.startType = stored->dwStartType;
+    result.errorControl = stored->dwErrorControl;
+    result.imagePath = stored->lpBinaryPathName != nullptr ? stored->lpBinaryPathName : L"";
+    result.displayName = stored->lpDisplayName != nullptr ? stored->lpDisplayName : L"";
+    return result;
 }
 
 void ServiceTestBase::removeService() {

@@ -11,10 +11,19 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace ovtest {
+
+struct ServiceConfig {
+    DWORD serviceType = 0;
+    DWORD startType = 0;
+    DWORD errorControl = 0;
+    std::wstring imagePath;
+    std::wstring displayName;
+};
 
 inline TestLog& serviceTestLog() {
     static TestLog log(L"service-tests");
@@ -41,9 +50,8 @@ protected:
     bool waitForState(DWORD state);
     // The current state of name_; 0 when it cannot be read.
     DWORD state();
-    // The stored command line of name_ and its start type.
-    std::wstring imagePath();
-    DWORD startType();
+    // The stored registration of name_; nullopt when it cannot be read.
+    std::optional<ServiceConfig> config();
     // Stops name_ if it runs and deletes it; nothing when it does not exist.
     void removeService();
 

@@ -30,6 +30,20 @@ TEST_F(ServiceWrapperTest, OpeningAMissingServiceThrows1060) {
     }
 }
 
+// A handle without the query right: reading the state fails with 5 and names the service.
+TEST_F(ServiceWrapperTest, StateWithoutTheQueryRightThrows) {
+    registerService(placeService(L"v1"));
+    ov::Service service(name_, SERVICE_STOP);
+    try {
+        service.getState();
+        FAIL() << "no exception";
+    } catch (const ov::Win32Exception& e) {
+        EXPECT_EQ(static_cast<unsigned long>(ERROR_ACCESS_DENIED), e.errorCode());
+        EXPECT_EQ(L"Can't get status of service '" + name_ + L"'", e.reason());
+        EXPECT_EQ(L"ov::Service::getState", e.function());
+    }
+}
+
 // Stopping a stopped service tolerantly: "not active" is ignored and the wait ends at once.
 TEST_F(ServiceWrapperTest, TolerantStopOfAStoppedService) {
     registerService(placeService(L"v1"));
@@ -89,6 +103,24 @@ TEST_F(ServiceWrapperTest, StopRunningServiceThenSecondWaitThrows) {
     } catch (const std::logic_error& e) {
         EXPECT_STREQ("Subsequent call to wait", e.what());
     }
+}
+
+// A condition that throws (a service deleted meanwhile) ends the wait with its exception, and
+// the wait keeps its condition, so it can be taken up again.
+TEST(WaitObjectTest, ExceptionOfTheConditionKeepsTheWait) {
+    int polls = 0;
+    ov::sync::WaitObject<void> wait([&polls] {
+        if (++polls == 1) {
+            throw std::runtime_error("gone");
+        }
+        return polls == 3;
+    });
+
+    EXPECT_THROW(wait.wait(), std::runtime_error);
+    EXPECT_FALSE(wait.empty());
+    wait.wait();
+    EXPECT_EQ(3, polls);
+    EXPECT_TRUE(wait.empty());
 }
 
 } // namespace

@@ -28,8 +28,9 @@ protected:
     }
 };
 
-// A service that did not exist is registered with the quoted path as own-process, automatic
-// service; stopping it does nothing, as it has never run.
+// A service that did not exist is registered under its key name with the quoted path as an
+// own-process, automatic service whose failures are ignored; stopping it does nothing, as it
+// has never run.
 TEST_F(UpdatedServiceTest, NewServiceIsRegisteredAndNotStopped) {
     const std::wstring exe = placeService(L"v2");
     ASSERT_FALSE(ov::ul::serviceExists(name_));
@@ -37,8 +38,13 @@ TEST_F(UpdatedServiceTest, NewServiceIsRegisteredAndNotStopped) {
     ov::ul::UpdatedService service(name_, ovtest::quote(exe), L"");
     EXPECT_TRUE(service.created());
     EXPECT_TRUE(ov::ul::serviceExists(name_));
-    EXPECT_EQ(ovtest::quote(exe), imagePath());
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), startType());
+    const auto stored = config();
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(ovtest::quote(exe), stored->imagePath);
+    EXPECT_EQ(name_, stored->displayName);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_WIN32_OWN_PROCESS), stored->serviceType);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), stored->startType);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_ERROR_IGNORE), stored->errorControl);
 
     service.stop();
     EXPECT_FALSE(service.rebootRequired());
@@ -47,7 +53,8 @@ TEST_F(UpdatedServiceTest, NewServiceIsRegisteredAndNotStopped) {
     EXPECT_THAT(ovtest::journalOf(exe), IsEmpty());
 }
 
-// A running earlier version is re-pointed at the new executable, stopped and waited for.
+// A running earlier version is re-pointed at the new executable and made automatic, its error
+// control kept; then it is stopped and waited for.
 TEST_F(UpdatedServiceTest, ExistingRunningServiceIsUpdatedAndStopped) {
     const std::wstring oldExe = placeService(L"v1", "stop_pending_ms=700\n");
     const std::wstring newExe = placeService(L"v2");
@@ -56,8 +63,11 @@ TEST_F(UpdatedServiceTest, ExistingRunningServiceIsUpdatedAndStopped) {
 
     ov::ul::UpdatedService service(name_, ovtest::quote(newExe), L"");
     EXPECT_FALSE(service.created());
-    EXPECT_EQ(ovtest::quote(newExe), imagePath());
-    EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), startType());
+    const auto stored = config();
+    ASSERT_TRUE(stored.has_value());
+    EXPECT_EQ(ovtest::quote(newExe), stored->imagePath);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_AUTO_START), stored->startType);
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_ERROR_NORMAL), stored->errorControl);
 
     service.stop();
     EXPECT_EQ(static_cast<DWORD>(SERVICE_STOPPED), state());
@@ -153,6 +163,31 @@ TEST_F(UpdatedServiceTest, StartOfARunningServiceRequiresReboot) {
                                    name8() + " service can't be started, require reboot")));
 }
 
+// A service that is not registered cannot be started; the record names it.
+TEST_F(UpdatedServiceTest, StartOfAMissingServiceFailsAtOnce) {
+    EXPECT_FALSE(ov::ul::ServiceBase::startService(name_));
+    EXPECT_THAT(records(), ElementsAre(record("*E", "ov::ul::ServiceBase::startService",
+                                              "Failed to open service " + name8())));
+}
+
+// A status already "running" ends the wait before any query; a query that fails ends it with
+// the system's code logged and the last known state.
+TEST_F(UpdatedServiceTest, WaitEndsAtRunningOrAtAFailedQuery) {
+    SERVICE_STATUS_PROCESS status = {};
+    status.dwCurrentState = SERVICE_RUNNING;
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_RUNNING),
+              ov::ul::WaitForServiceStatus(nullptr, status, SERVICE_STOPPED, 60000));
+    EXPECT_THAT(records(), IsEmpty());
+
+    status.dwCurrentState = SERVICE_START_PENDING;
+    EXPECT_EQ(static_cast<DWORD>(SERVICE_START_PENDING),
+              ov::ul::WaitForServiceStatus(nullptr, status, SERVICE_STOPPED, 60000));
+    EXPECT_THAT(records(),
+                ElementsAre(record("*E", "ov::ul::WaitForServiceStatus",
+                                   "WaitForServiceStatus: QueryServiceStatusEx failed with error " +
+                                       std::to_string(ERROR_INVALID_HANDLE))));
+}
+
 // A service that stops while starting: the second wait ends with "stopped" and the start fails.
 TEST_F(UpdatedServiceTest, ServiceStoppingDuringStartUpIsNotStarted) {
     ov::ul::UpdatedService service(
@@ -242,6 +277,18 @@ TEST_F(FailureActionsTest, RefusedChangeIsLogged) {
     EXPECT_THAT(records(),
                 Contains(record("*E", "ov::ul::UpdatedService::makeAutomaticallyRestarteable",
                                 "Failed to call ChangeServiceConfig2 for " + name8() + ". Last error=5")));
+}
+
+// A service that is gone by then: the failed open is logged and nothing is handed over.
+TEST_F(FailureActionsTest, ServiceGoneIsLoggedAndLeftAlone) {
+    ov::ul::UpdatedService service(name_, ovtest::quote(placeService(L"v2")), L"");
+    removeService();
+
+    service.makeAutomaticallyRestarteable();
+
+    EXPECT_EQ(0, captured.calls);
+    EXPECT_THAT(records(), Contains(record("*E", "ov::ul::UpdatedService::makeAutomaticallyRestarteable",
+                                           "Failed to open service for changing: " + name8())));
 }
 
 // The real call: the lab's service manager accepts the record.
