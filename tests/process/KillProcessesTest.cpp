@@ -125,7 +125,6 @@ TEST_F(KillProcessesTest, WindowlessProcessIsTerminatedWithoutSecondWait) {
 TEST_F(KillProcessesTest, FolderRestrictionIsAnAsciiCaseInsensitiveSubstring) {
     auto inFolder = start(dir_ / L"Product", L"openvpn.exe", "", "started");
     auto inSibling = start(dir_ / L"ProductOld", L"openvpn.exe", "", "started");
-    CreateDirectoryW((dir_ / L"Product").c_str(), nullptr);
     auto inDeeper = start(dir_ / L"Product\\bin", L"openvpn.exe", "", "started");
     auto elsewhere = start(dir_ / L"Other", L"openvpn.exe", "", "started");
 

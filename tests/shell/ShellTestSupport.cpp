@@ -3,8 +3,6 @@
 #include "TestSupport.h"
 
 #include <install-common/ComPtr.h>
-#include <logging/Log.h>
-#include <logging/LogPaths.h>
 
 #include <objidl.h>
 #include <shlobj.h>
@@ -13,42 +11,10 @@ namespace shelltest {
 
 namespace {
 
-const wchar_t kLogProduct[] = L"KelvaraTests";
-const wchar_t kLogName[] = L"shell-tests";
-
-std::optional<std::wstring> readHklmString(const std::wstring& key, const std::wstring& valueName,
-                                           REGSAM view) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | view, &handle) != ERROR_SUCCESS) {
-        return std::nullopt;
-    }
-    wchar_t buffer[2048] = {};
-    DWORD size = sizeof(buffer) - sizeof(wchar_t);
-    DWORD type = REG_NONE;
-    const LONG result =
-        RegQueryValueExW(handle, valueName.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-    RegCloseKey(handle);
-    if (result != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ)) {
-        return std::nullopt;
-    }
-    return std::wstring(buffer);
-}
-
-// The folder the logger picks for an administrator process: its configured root, else the
-// common application data folder.
-std::wstring logFilePath() {
-    std::optional<std::wstring> root =
-        readHklmString(L"SOFTWARE\\Orvanta\\KMF\\Logging", L"RootPath", KEY_WOW64_32KEY);
-    if (!root || root->empty()) {
-        root = readHklmString(L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
-                              L"Common AppData", 0);
-    }
-    if (!root || root->empty()) {
-        wchar_t buffer[MAX_PATH] = {};
-        ExpandEnvironmentStringsW(L"%ProgramData%", buffer, MAX_PATH);
-        root = buffer;
-    }
-    return OvKmfLogging::logFolder(*root, L"", kLogProduct) + L"\\" + kLogName + L".log";
+// Opened by the first capture, before any test redirects the registry.
+ovtest::TestLog& shellTestLog() {
+    static ovtest::TestLog log(L"shell-tests");
+    return log;
 }
 
 std::wstring shellFolder(int csidl) {
@@ -60,42 +26,10 @@ std::wstring shellFolder(int csidl) {
 
 } // namespace
 
-LogCapture::LogCapture() : path_(logFilePath()) {
-    static const bool opened = [] {
-        OvKmfLogging::open(kLogProduct, kLogName, OvKmfLogging::Verbose, 0);
-        return true;
-    }();
-    (void)opened;
-    // The log may rotate while a test runs, so the capture starts after a record of its own
-    // rather than at a file offset; at the one level no configured threshold filters out.
-    static unsigned captures = 0;
-    marker_ = "shell test capture " + std::to_string(++captures) + " at " + std::to_string(GetTickCount64());
-    OvKmfLogging::write(OvKmfLogging::Fatal, "%s", marker_.c_str());
-}
+LogCapture::LogCapture() : log_(shellTestLog()), mark_(log_.mark()) {}
 
 std::vector<std::string> LogCapture::records() const {
-    OvKmfLogging::flush();
-    std::string text = ovtest::readFile(path_);
-    std::string::size_type at = text.find(marker_);
-    if (at == std::string::npos) {
-        const std::string older =
-            ovtest::readFile(OvKmfLogging::generationFileName(path_.substr(0, path_.size() - 4), 1));
-        at = older.find(marker_);
-        text = at == std::string::npos ? std::string() : older + text;
-    }
-    std::vector<std::string> result;
-    if (at == std::string::npos) {
-        return result;
-    }
-    const std::string::size_type next = text.find('\n', at);
-    for (const std::string& line :
-         ovtest::splitLines(next == std::string::npos ? std::string() : text.substr(next + 1))) {
-        const std::string::size_type ids = line.find("] ");
-        if (ids != std::string::npos) {
-            result.push_back(line.substr(ids + 2));
-        }
-    }
-    return result;
+    return log_.recordsSince(mark_);
 }
 
 std::vector<std::string> LogCapture::matching(const std::string& text) const {

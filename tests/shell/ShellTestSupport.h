@@ -2,15 +2,18 @@
 // shell folders and shortcut files read back through the shell.
 #pragma once
 
+#include "TestLog.h"
+
 #include <ov/Win32.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace shelltest {
 
-// Records written to the test process's log after construction, each as the text after the
+// Records written by the test process to its log after construction, each as the text after the
 // time stamp and ids: the level label, then "function: message" (e.g. " I: Class::f: text").
 class LogCapture {
 public:
@@ -21,8 +24,8 @@ public:
     bool contains(const std::string& text) const { return !matching(text).empty(); }
 
 private:
-    std::wstring path_;
-    std::string marker_;
+    ovtest::TestLog& log_;
+    std::uint64_t mark_;
 };
 
 // One value of an HKEY_LOCAL_MACHINE key in the process's default view, put back as it was (or

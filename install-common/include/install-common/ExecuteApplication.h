@@ -18,7 +18,7 @@ struct WindowEnumContext {
 };
 
 // Runs "utilityPath" arguments without a window, in workingDirectory (empty: ours), and waits
-// without a time limit. Returns the child's exit code; throws std::exception("can't create
+// without a time limit. Returns the child's exit code; throws std::runtime_error("can't create
 // process") when the process cannot be created.
 unsigned long executeUtility(const std::wstring& utilityPath, const std::wstring& arguments,
                              const std::wstring& workingDirectory);
