@@ -1,5 +1,5 @@
-// Runs the built installation action under Wine with controlled environments and checks its
-// exit code and the records it wrote to the machine log.
+// Scenario tests: the built installation action runs under Wine from a prepared version folder
+// with controlled environments; they check its exit code and the records it wrote to the machine log.
 #include "TestSupport.h"
 
 #include <ov/Win32.h>
@@ -14,8 +14,16 @@
 
 namespace {
 
+// The version folder as the framework unpacks it: the action beside the stand-ins of the
+// product's other executables. Made once per test run, removed at its end.
 std::wstring installerPath() {
-    return ovtest::binDir() + L"\\install-kelvara\\install-kelvara.exe";
+    static const ovtest::TempDir folder(L"kelvara-version");
+    static const bool prepared =
+        ovtest::copyTree(ovtest::binDir() + L"\\tests\\fixtures\\bin", folder.path()) &&
+        ovtest::copyFile(ovtest::binDir() + L"\\install-kelvara\\install-kelvara.exe",
+                         folder / L"install-kelvara.exe");
+    EXPECT_TRUE(prepared) << "the version folder could not be prepared";
+    return folder / L"install-kelvara.exe";
 }
 
 std::wstring machineLogPath() {

@@ -16,8 +16,9 @@ std::wstring envOr(const wchar_t* name, const wchar_t* fallback) {
 }
 
 bool sameName(const std::wstring& a, const std::wstring& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) { return towupper(x) == towupper(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](wchar_t x, wchar_t y) {
+               return towupper(x) == towupper(y);
+           });
 }
 
 std::vector<wchar_t> buildEnvironmentBlock(const ChildEnvironment& env) {
@@ -68,8 +69,8 @@ HANDLE createNonAdminToken() {
     SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
     PSID admins = nullptr;
     HANDLE restricted = nullptr;
-    if (AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
-                                 &admins)) {
+    if (AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0,
+                                 0, &admins)) {
         SID_AND_ATTRIBUTES disable = {admins, 0};
         if (!CreateRestrictedToken(self, 0, 1, &disable, 0, nullptr, 0, nullptr, &restricted)) {
             restricted = nullptr;
@@ -82,8 +83,12 @@ HANDLE createNonAdminToken() {
 
 } // namespace
 
-std::wstring binDir() { return envOr(L"OV_BIN_DIR", L"."); }
-std::wstring srcDir() { return envOr(L"OV_SRC_DIR", L"."); }
+std::wstring binDir() {
+    return envOr(L"OV_BIN_DIR", L".");
+}
+std::wstring srcDir() {
+    return envOr(L"OV_SRC_DIR", L".");
+}
 
 TempDir::TempDir(const std::wstring& hint) {
     wchar_t temp[MAX_PATH + 1] = {};
@@ -94,11 +99,14 @@ TempDir::TempDir(const std::wstring& hint) {
     CreateDirectoryW(path_.c_str(), nullptr);
 }
 
-TempDir::~TempDir() { removeTree(path_); }
+TempDir::~TempDir() {
+    removeTree(path_);
+}
 
 std::string readFile(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) {
         return std::string();
     }
@@ -124,10 +132,35 @@ bool writeFile(const std::wstring& path, const std::string& bytes) {
     return ok && written == bytes.size();
 }
 
-bool fileExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool fileExists(const std::wstring& path) {
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool copyFile(const std::wstring& from, const std::wstring& to) {
     return CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
+}
+
+bool copyTree(const std::wstring& from, const std::wstring& to) {
+    CreateDirectoryW(to.c_str(), nullptr);
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW((from + L"\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    bool ok = true;
+    do {
+        const std::wstring name = data.cFileName;
+        if (name == L"." || name == L"..") {
+            continue;
+        }
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            ok = copyTree(from + L"\\" + name, to + L"\\" + name) && ok;
+        } else {
+            ok = copyFile(from + L"\\" + name, to + L"\\" + name) && ok;
+        }
+    } while (FindNextFileW(find, &data));
+    FindClose(find);
+    return ok;
 }
 
 void removeTree(const std::wstring& path) {
@@ -185,8 +218,9 @@ unsigned long runProcess(const std::wstring& commandLine, const ProcessOptions& 
         if (token == nullptr) {
             return 0xFFFFFFFFul;
         }
-        created = CreateProcessAsUserW(token, nullptr, command.data(), nullptr, nullptr, FALSE,
-                                       CREATE_UNICODE_ENVIRONMENT, environment.data(), cwd, &startup, &process);
+        created =
+            CreateProcessAsUserW(token, nullptr, command.data(), nullptr, nullptr, FALSE,
+                                 CREATE_UNICODE_ENVIRONMENT, environment.data(), cwd, &startup, &process);
         CloseHandle(token);
     } else {
         created = CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT,
@@ -207,7 +241,9 @@ unsigned long runProcess(const std::wstring& commandLine, const ProcessOptions& 
     return code;
 }
 
-std::wstring quote(const std::wstring& path) { return L"\"" + path + L"\""; }
+std::wstring quote(const std::wstring& path) {
+    return L"\"" + path + L"\"";
+}
 
 std::wstring toWide(const std::string& utf8) {
     if (utf8.empty()) {
@@ -223,8 +259,8 @@ std::string toUtf8(const std::wstring& wide) {
     if (wide.empty()) {
         return std::string();
     }
-    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr,
-                                      nullptr);
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                      nullptr, nullptr);
     std::string out(static_cast<size_t>(n), '\0');
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &out[0], n, nullptr, nullptr);
     return out;

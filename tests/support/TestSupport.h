@@ -25,12 +25,13 @@ private:
     std::wstring path_;
 };
 
-std::string readFile(const std::wstring& path);         // empty when missing
+std::string readFile(const std::wstring& path); // empty when missing
 bool writeFile(const std::wstring& path, const std::string& bytes);
 bool fileExists(const std::wstring& path);
 bool copyFile(const std::wstring& from, const std::wstring& to);
-void removeTree(const std::wstring& path);               // best effort, for clean-up
-std::vector<std::string> splitLines(const std::string& text); // on "\n", CR removed
+bool copyTree(const std::wstring& from, const std::wstring& to); // folder with everything in it
+void removeTree(const std::wstring& path);                       // best effort, for clean-up
+std::vector<std::string> splitLines(const std::string& text);    // on "\n", CR removed
 
 // Environment for a child: the current one with some variables set (value) or removed (nullopt
 // is spelled as the key listed in `unset`).
