@@ -5,8 +5,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/setup.sh
-cmake --preset ship >/dev/null && cmake --build --preset ship
-cmake --preset test >/dev/null && cmake --build --preset test
+# The builds speak only when they fail.
+mkdir -p build
+for preset in ship test; do
+  echo "building the $preset preset..."
+  if ! { cmake --preset $preset && cmake --build --preset $preset; } >build/run-main-$preset.log 2>&1; then
+    tail -n 40 build/run-main-$preset.log
+    exit 1
+  fi
+done
 
 prefix=build/test/wineprefix
 trap 'tools/winelab.sh stop "$prefix"' EXIT
