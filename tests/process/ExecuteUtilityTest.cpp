@@ -1,6 +1,6 @@
 // Running a utility: the command line and folder it gets, its exit code, and a missing tool.
-#include "ProcessLog.h"
 #include "StandIns.h"
+#include "TestLog.h"
 #include "TestSupport.h"
 
 #include <install-common/ExecuteApplication.h>
@@ -10,60 +10,42 @@
 #include <gtest/gtest.h>
 
 #include <stdexcept>
-#include <vector>
 
+using ovtest::toUtf8;
+using ::testing::Contains;
 using ::testing::ElementsAre;
-using ::testing::IsSupersetOf;
 
 namespace {
 
+const std::string kExecute = " I: ExecuteApplication::executeUtility: ";
+
 class ExecuteUtilityTest : public ::testing::Test {
 protected:
-    ExecuteUtilityTest() : log_(ovtest::processTestLog()), mark_(log_.mark()) {}
-
-    std::vector<std::string> records() const { return log_.recordsSince(mark_); }
-
-    std::string utf8(const std::wstring& text) const { return ovtest::toUtf8(text); }
-
     ovtest::TempDir dir_{L"execute"};
-    ovtest::TestLog& log_;
-    std::uint64_t mark_;
+    ovtest::LogMark log_;
 };
 
 // The tool's exit code reaches the caller as it is, also codes with the high bit set.
 TEST_F(ExecuteUtilityTest, ReturnsTheExitCodeUnchanged) {
-    for (const unsigned long code : {0ul, 1ul, 3010ul, 0xC0000135ul}) {
-        const std::wstring tool = ovtest::placeStandIn(dir_.path(), L"drivertool32.exe",
-                                                       "exit_code=" + std::to_string(code) + "\n");
+    for (const unsigned long code : {0ul, 3010ul, 0xC0000135ul}) {
+        const std::wstring tool =
+            ovtest::placeStandIn(dir_.path(), L"drivertool32.exe", "exit_code=" + std::to_string(code));
         EXPECT_EQ(code, ExecuteApplication::executeUtility(tool, L"install", L"")) << code;
     }
 }
 
-// The child sees the quoted path, one blank and the arguments; the exit record names the path.
-TEST_F(ExecuteUtilityTest, ChildSeesQuotedPathAndArguments) {
-    const std::wstring tool = ovtest::placeStandIn(dir_.path(), L"x64\\drivertool64.exe", "exit_code=7\n");
+// The child sees the quoted path, one blank and the arguments, the blank also without arguments.
+TEST_F(ExecuteUtilityTest, ChildSeesQuotedPathBlankAndArguments) {
+    const std::wstring tool = ovtest::placeStandIn(dir_.path(), L"x64\\drivertool64.exe", "exit_code=7");
+    for (const std::wstring arguments : {L"install wintun \"a b\"", L""}) {
+        const ovtest::LogMark log;
+        EXPECT_EQ(7u, ExecuteApplication::executeUtility(tool, arguments, L""));
 
-    EXPECT_EQ(7u, ExecuteApplication::executeUtility(tool, L"install wintun \"a b\"", L""));
-
-    const std::string quoted = "\"" + utf8(tool) + "\"";
-    EXPECT_THAT(ovtest::journalOf(tool),
-                ::testing::Contains("command line " + quoted + " install wintun \"a b\""));
-    EXPECT_THAT(records(),
-                ElementsAre(" I: ExecuteApplication::executeUtility: Executing: " + quoted +
-                                " install wintun \"a b\"",
-                            " I: ExecuteApplication::executeUtility: " + utf8(tool) + " exit code 7"));
-}
-
-// An empty argument string still leaves the blank after the closing quotation mark.
-TEST_F(ExecuteUtilityTest, EmptyArgumentsKeepTheBlank) {
-    const std::wstring tool = ovtest::placeStandIn(dir_.path(), L"drivertool32.exe");
-
-    EXPECT_EQ(0u, ExecuteApplication::executeUtility(tool, L"", L""));
-
-    const std::string quoted = "\"" + utf8(tool) + "\"";
-    EXPECT_THAT(ovtest::journalOf(tool), ::testing::Contains("command line " + quoted + " "));
-    EXPECT_THAT(records(),
-                ::testing::Contains(" I: ExecuteApplication::executeUtility: Executing: " + quoted + " "));
+        const std::string commandLine = "\"" + toUtf8(tool) + "\" " + toUtf8(arguments);
+        EXPECT_THAT(ovtest::journalOf(tool), Contains("command line " + commandLine));
+        EXPECT_THAT(log.records(), ElementsAre(kExecute + "Executing: " + commandLine,
+                                               kExecute + toUtf8(tool) + " exit code 7"));
+    }
 }
 
 // A given working folder is the child's current folder; without one it inherits ours.
@@ -73,30 +55,30 @@ TEST_F(ExecuteUtilityTest, WorkingFolderGivenOrInherited) {
     ovtest::TempDir ours(L"ours");
 
     ExecuteApplication::executeUtility(tool, L"uninstall", work.path());
-
     wchar_t previous[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, previous);
     ASSERT_TRUE(SetCurrentDirectoryW(ours.path().c_str()));
     ExecuteApplication::executeUtility(tool, L"calloutuninstall", L"");
     SetCurrentDirectoryW(previous);
 
-    EXPECT_THAT(ovtest::journalOf(tool), IsSupersetOf({"working directory " + utf8(work.path()),
-                                                       "working directory " + utf8(ours.path())}));
+    EXPECT_THAT(ovtest::journalOf(tool),
+                ::testing::IsSupersetOf({"working directory " + toUtf8(work.path()),
+                                         "working directory " + toUtf8(ours.path())}));
 }
 
 // A tool that is not there: the error record with the system's code, then the exception.
 TEST_F(ExecuteUtilityTest, MissingToolThrowsAfterTheErrorRecord) {
     const std::wstring tool = dir_ / L"missing.exe";
+    std::string thrown;
     try {
         ExecuteApplication::executeUtility(tool, L"install", L"");
-        FAIL() << "no exception";
-    } catch (const std::exception& e) {
-        EXPECT_STREQ("can't create process", e.what());
+    } catch (const std::runtime_error& e) {
+        thrown = e.what();
     }
-    EXPECT_THAT(records(), ElementsAre(" I: ExecuteApplication::executeUtility: Executing: \"" + utf8(tool) +
-                                           "\" install",
-                                       "*E: ExecuteApplication::executeUtility: Can't create process: " +
-                                           std::to_string(ERROR_FILE_NOT_FOUND)));
+    EXPECT_EQ("can't create process", thrown);
+    EXPECT_THAT(log_.records(),
+                ElementsAre(kExecute + "Executing: \"" + toUtf8(tool) + "\" install",
+                            "*E: ExecuteApplication::executeUtility: Can't create process: 2"));
 }
 
 } // namespace

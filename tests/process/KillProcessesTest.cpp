@@ -1,7 +1,7 @@
 // Taking down running product processes: the quit request, the waits, the termination, the
 // folder restriction, and the privilege adjustment of the first call.
-#include "ProcessLog.h"
 #include "StandIns.h"
+#include "TestLog.h"
 #include "TestSupport.h"
 
 #include <install-common/ExecuteApplication.h>
@@ -12,26 +12,17 @@
 
 #include <algorithm>
 #include <memory>
-#include <string>
-#include <vector>
 
 using ::testing::Contains;
+using ::testing::HasSubstr;
 using ::testing::Not;
 
 namespace {
 
-const char* const kKill = "ExecuteApplication::killProcessesByName: ";
+using namespace ExecuteApplication;
 
 std::string debug(const std::string& message) {
-    return std::string(" D: ") + kKill + message;
-}
-
-std::string terminating(unsigned long id, const std::string& exe) {
-    return std::string(" I: ") + kKill + "Terminating process: " + std::to_string(id) + ". exe: " + exe;
-}
-
-size_t countOf(const std::vector<std::string>& records, const std::string& record) {
-    return static_cast<size_t>(std::count(records.begin(), records.end(), record));
+    return " D: ExecuteApplication::killProcessesByName: " + message;
 }
 
 // The records in the given order, other records in between allowed.
@@ -50,14 +41,9 @@ size_t countOf(const std::vector<std::string>& records, const std::string& recor
 
 class KillProcessesTest : public ::testing::Test {
 protected:
-    KillProcessesTest() : log_(ovtest::processTestLog()), mark_(log_.mark()) {}
-
-    std::vector<std::string> records() const { return log_.recordsSince(mark_); }
-
     // Starts a stand-in copy placed in folder and waits until its journal shows it is ready.
     std::unique_ptr<ovtest::StartedProcess> start(const std::wstring& folder, const std::wstring& exe,
                                                   const std::string& settings, const std::string& readyLine) {
-        CreateDirectoryW(folder.c_str(), nullptr);
         const std::wstring path = ovtest::placeStandIn(folder, exe, settings);
         auto process = std::make_unique<ovtest::StartedProcess>(path);
         EXPECT_TRUE(process->valid());
@@ -66,112 +52,94 @@ protected:
     }
 
     ovtest::TempDir dir_{L"kill"};
-    ovtest::TestLog& log_;
-    std::uint64_t mark_;
 };
 
-// A client that quits on WM_QUIT ends within the wait (result 0) and is terminated anyway.
-TEST_F(KillProcessesTest, ClientThatQuitsIsWaitedForAndTerminated) {
-    auto client = start(dir_.path(), L"Kelvara.exe", "on_quit=exit\n", "window");
+// A client that quits on WM_QUIT ends within the wait (result 0) and is terminated anyway; one
+// that ignores it is terminated after the time-out (258); a windowless process gets a second
+// request that finds nothing, so no second wait. The wait happens once in every case.
+TEST_F(KillProcessesTest, QuitRequestWaitAndTermination) {
+    const struct {
+        const wchar_t* folder;
+        const wchar_t* exe;
+        const char* settings;
+        const char* readyLine;
+        unsigned timeoutMs;
+        int waitResult;
+        const char* journalLine; // what the process went through, if it has a window
+    } cases[] = {
+        {L"quits", L"Kelvara.exe", "on_quit=exit", "window", 4000, 0, "exit"},
+        {L"ignores", L"Kelvara.exe", "on_quit=ignore", "window", 500, 258, "quit received"},
+        {L"windowless", L"openvpn.exe", "", "started", 300, 258, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(ovtest::toUtf8(c.folder));
+        const ovtest::LogMark log;
+        const std::wstring folder = dir_ / c.folder;
+        auto process = start(folder, c.exe, c.settings, c.readyLine);
 
-    ExecuteApplication::killProcessesByName(L"Kelvara.exe", 4000, dir_.path().c_str());
+        killProcessesByName(c.exe, c.timeoutMs, folder.c_str());
 
-    EXPECT_EQ(0u, client->exitCode());
-    EXPECT_THAT(ovtest::journalOf(dir_ / L"Kelvara.exe"), Contains("exit"));
-    const auto all = records();
-    EXPECT_TRUE(
-        inOrder(all, {debug("Found matching PROCESS NAME:  Kelvara.exe"),
-                      " D: ExecuteApplication::enum_windows_callback: Found window with process id: " +
-                          std::to_string(client->id()),
-                      " D: ExecuteApplication::sendQuitCommandToProcess: PostMessage returned: 1, LE: 0",
-                      debug("Waiting 4000 ms"), debug("Finished waiting with result 0"),
-                      terminating(client->id(), "Kelvara.exe"), debug("Done killing process")}));
-    EXPECT_EQ(1u, countOf(all, debug("Waiting 4000 ms")));
+        EXPECT_EQ(0u, process->exitCode()); // TerminateProcess gives 0, as does the quit
+        const std::string exe = ovtest::toUtf8(c.exe);
+        const std::string waiting = debug("Waiting " + std::to_string(c.timeoutMs) + " ms");
+        const auto records = log.records();
+        EXPECT_TRUE(inOrder(records, {debug("Found matching PROCESS NAME:  " + exe), waiting,
+                                      debug("Finished waiting with result " + std::to_string(c.waitResult)),
+                                      " I: ExecuteApplication::killProcessesByName: Terminating process: " +
+                                          std::to_string(process->id()) + ". exe: " + exe,
+                                      debug("Done killing process")}));
+        EXPECT_EQ(1, std::count(records.begin(), records.end(), waiting));
+        const std::string window =
+            " D: ExecuteApplication::enum_windows_callback: Found window with process id: " +
+            std::to_string(process->id());
+        if (c.journalLine != nullptr) {
+            EXPECT_THAT(ovtest::journalOf(folder + L"\\" + c.exe), Contains(c.journalLine));
+            EXPECT_TRUE(inOrder(records, {window,
+                                          " D: ExecuteApplication::sendQuitCommandToProcess: "
+                                          "PostMessage returned: 1, LE: 0",
+                                          waiting}));
+        } else {
+            EXPECT_THAT(records, Not(Contains(HasSubstr("Found window with process id"))));
+        }
+    }
+    EXPECT_THAT(ovtest::journalOf(dir_ / L"ignores\\Kelvara.exe"), Not(Contains("exit")));
 }
 
-// A client that ignores WM_QUIT is terminated after the time-out; no second request follows.
-TEST_F(KillProcessesTest, ClientThatIgnoresQuitIsTerminatedAfterTimeout) {
-    auto client = start(dir_.path(), L"Kelvara.exe", "on_quit=ignore\n", "window");
-
-    ExecuteApplication::killProcessesByName(L"Kelvara.exe", 500, dir_.path().c_str());
-
-    EXPECT_EQ(0u, client->exitCode()); // the code TerminateProcess gives
-    const auto journal = ovtest::journalOf(dir_ / L"Kelvara.exe");
-    EXPECT_THAT(journal, Contains("quit received"));
-    EXPECT_THAT(journal, Not(Contains("exit")));
-    const auto all = records();
-    EXPECT_TRUE(inOrder(all, {debug("Waiting 500 ms"), debug("Finished waiting with result 258"),
-                              terminating(client->id(), "Kelvara.exe")}));
-    EXPECT_EQ(1u, countOf(all, debug("Waiting 500 ms")));
-}
-
-// A process without windows: one wait, a second request that finds nothing, no second wait.
-TEST_F(KillProcessesTest, WindowlessProcessIsTerminatedWithoutSecondWait) {
-    auto tunnel = start(dir_.path(), L"openvpn.exe", "", "started");
-
-    ExecuteApplication::killProcessesByName(L"openvpn.exe", 300, dir_.path().c_str());
-
-    EXPECT_EQ(0u, tunnel->exitCode());
-    const auto all = records();
-    EXPECT_TRUE(inOrder(all, {debug("Found matching PROCESS NAME:  openvpn.exe"), debug("Waiting 300 ms"),
-                              debug("Finished waiting with result 258"),
-                              terminating(tunnel->id(), "openvpn.exe"), debug("Done killing process")}));
-    EXPECT_EQ(1u, countOf(all, debug("Waiting 300 ms")));
-    EXPECT_THAT(all, Not(Contains(::testing::HasSubstr("Found window with process id"))));
-}
-
-// The folder is found anywhere in the path, ASCII letters without case: sibling folders that
-// begin with its last component and deeper folders match; another folder's copy keeps running.
+// The folder is found anywhere in the path, not only at its start, with ASCII letters compared
+// without case; the same program in another folder keeps running.
 TEST_F(KillProcessesTest, FolderRestrictionIsAnAsciiCaseInsensitiveSubstring) {
     auto inFolder = start(dir_ / L"Product", L"openvpn.exe", "", "started");
-    auto inSibling = start(dir_ / L"ProductOld", L"openvpn.exe", "", "started");
-    auto inDeeper = start(dir_ / L"Product\\bin", L"openvpn.exe", "", "started");
     auto elsewhere = start(dir_ / L"Other", L"openvpn.exe", "", "started");
 
-    // Only the ASCII letters of the folder and of the name differ in case.
-    std::wstring folder = dir_ / L"PRODUCT";
-    ExecuteApplication::killProcessesByName(L"OpenVPN.EXE", 100, folder.c_str());
+    const std::wstring withoutDrive = (dir_ / L"PRODUCT").substr(2);
+    killProcessesByName(L"OpenVPN.EXE", 100, withoutDrive.c_str());
 
     EXPECT_FALSE(inFolder->running());
-    EXPECT_FALSE(inSibling->running());
-    EXPECT_FALSE(inDeeper->running());
     EXPECT_TRUE(elsewhere->running());
-    const auto all = records();
-    EXPECT_THAT(all, Contains(" D: ExecuteApplication::processCanBeTerminated: Found candidate in path: " +
-                              ovtest::toUtf8(dir_ / L"Other\\openvpn.exe")));
-    EXPECT_THAT(all, Not(Contains(terminating(elsewhere->id(), "openvpn.exe"))));
 }
 
-// Letters outside ASCII are compared as they are: "Ä" and "ä" differ, so no match.
-TEST_F(KillProcessesTest, NonAsciiLettersAreNotFolded) {
-    auto process = start(dir_ / L"\u00C4rger", L"openvpn.exe", "", "started");
-
-    const std::wstring lowerUmlaut = dir_ / L"\u00E4rger";
-    ExecuteApplication::killProcessesByName(L"openvpn.exe", 100, lowerUmlaut.c_str());
-    EXPECT_TRUE(process->running());
-
-    const std::wstring upperRest = dir_ / L"\u00C4RGER";
-    ExecuteApplication::killProcessesByName(L"openvpn.exe", 100, upperRest.c_str());
-    EXPECT_FALSE(process->running());
+// The rules behind the restriction: only A to Z are folded, every other letter is kept as it is.
+TEST(ProcessRulesTest, AsciiOnlyFoldingAndFolderMatch) {
+    EXPECT_EQ(L"kelvara.exe @[`{\u00C4\u00D6\u0130x", toLowerAscii(L"KELVARA.exe @[`{\u00C4\u00D6\u0130X"));
+    EXPECT_TRUE(equalsIgnoringAsciiCase(L"OpenVPN.exe", L"openvpn.EXE"));
+    EXPECT_FALSE(equalsIgnoringAsciiCase(L"\u00C4.exe", L"\u00E4.exe"));
+    EXPECT_FALSE(equalsIgnoringAsciiCase(L"openvpn.exe", L"openvpn.exe "));
+    const std::wstring path = L"C:\\Program Files (x86)\\Orvanta\\\u00C4rger\\2.1\\Kelvara.exe";
+    EXPECT_TRUE(pathContainsFolder(path, L"c:\\program files (x86)\\orvanta\\\u00C4RGER\\2.1"));
+    EXPECT_TRUE(pathContainsFolder(path, L"ORVANTA\\\u00C4rger\\2"));
+    EXPECT_TRUE(pathContainsFolder(path, L""));
+    EXPECT_FALSE(pathContainsFolder(path, L"orvanta\\\u00E4rger"));
+    EXPECT_FALSE(pathContainsFolder(path, L"C:\\Program Files\\Orvanta"));
 }
 
-// The privilege is adjusted at the first call only; a call that finds nothing writes only the
-// per-process records and the closing one.
-TEST_F(KillProcessesTest, PrivilegeRecordsOnlyOnFirstCall) {
-    ExecuteApplication::killProcessesByName(L"no-such-program.exe", 100, nullptr);
-    const std::uint64_t second = log_.mark();
-    ExecuteApplication::killProcessesByName(L"no-such-program.exe", 100, nullptr);
+// The privilege is adjusted at the first call of the run only, whichever test made it.
+TEST_F(KillProcessesTest, PrivilegeAdjustedOnlyOnFirstCall) {
+    killProcessesByName(L"no-such-program.exe", 100, nullptr);
+    killProcessesByName(L"no-such-program.exe", 100, nullptr);
 
-    // The whole log of this run: whichever test called first, the adjustment is logged once.
-    const auto all = log_.recordsSince(0);
-    EXPECT_EQ(1u, countOf(all, " I: ExecuteApplication::enableDebugPrivilege: Adjusted token privilege."));
-
-    const auto secondCall = log_.recordsSince(second);
-    ASSERT_FALSE(secondCall.empty());
-    EXPECT_EQ(debug("Done killing process"), secondCall.back());
-    for (size_t i = 0; i + 1 < secondCall.size(); ++i) {
-        EXPECT_EQ(0u, secondCall[i].rfind(debug("Found PROCESS NAME:  "), 0)) << secondCall[i];
-    }
+    EXPECT_THAT(
+        ovtest::LogMark(true).matching("ExecuteApplication::enableDebugPrivilege"),
+        ::testing::ElementsAre(" I: ExecuteApplication::enableDebugPrivilege: Adjusted token privilege."));
 }
 
 } // namespace

@@ -11,24 +11,17 @@ namespace ovtest {
 namespace {
 
 std::wstring withoutExtension(const std::wstring& path) {
-    const std::wstring::size_type slash = path.find_last_of(L'\\');
-    const std::wstring::size_type dot = path.find_last_of(L'.');
-    return (dot != std::wstring::npos && (slash == std::wstring::npos || dot > slash)) ? path.substr(0, dot)
-                                                                                       : path;
+    return path.substr(0, path.find_last_of(L'.'));
 }
 
 } // namespace
 
-std::wstring standInFolder() {
-    return binDir() + L"\\tests\\fixtures\\bin";
-}
-
 std::wstring placeStandIn(const std::wstring& folder, const std::wstring& exeName,
                           const std::string& settings) {
     const std::wstring target = folder + L"\\" + exeName;
-    const std::wstring::size_type slash = target.find_last_of(L'\\');
-    CreateDirectoryW(target.substr(0, slash).c_str(), nullptr);
-    copyFile(standInFolder() + L"\\" + exeName, target);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW(target.substr(0, target.find_last_of(L'\\')).c_str(), nullptr);
+    copyFile(binDir() + L"\\tests\\fixtures\\bin\\" + exeName, target);
     if (!settings.empty()) {
         writeFile(withoutExtension(target) + L".txt", settings);
     }
@@ -39,18 +32,14 @@ std::vector<std::string> journalOf(const std::wstring& exePath) {
     return splitLines(readFile(withoutExtension(exePath) + L".journal"));
 }
 
-bool waitForJournalLine(const std::wstring& exePath, const std::string& line, unsigned timeoutMs) {
-    const ULONGLONG start = GetTickCount64();
-    for (;;) {
+bool waitForJournalLine(const std::wstring& exePath, const std::string& line) {
+    for (const ULONGLONG start = GetTickCount64(); GetTickCount64() - start < 20000; Sleep(50)) {
         const std::vector<std::string> lines = journalOf(exePath);
         if (std::find(lines.begin(), lines.end(), line) != lines.end()) {
             return true;
         }
-        if (GetTickCount64() - start > timeoutMs) {
-            return false;
-        }
-        Sleep(50);
     }
+    return false;
 }
 
 StartedProcess::StartedProcess(const std::wstring& exePath) {
@@ -77,12 +66,11 @@ bool StartedProcess::running() const {
     return process_.valid() && WaitForSingleObject(process_.get(), 0) == WAIT_TIMEOUT;
 }
 
-unsigned long StartedProcess::exitCode(unsigned timeoutMs) const {
-    if (!process_.valid() || WaitForSingleObject(process_.get(), timeoutMs) != WAIT_OBJECT_0) {
-        return 0xFFFFFFFF;
+unsigned long StartedProcess::exitCode() const {
+    DWORD code = 0xFFFFFFFF;
+    if (process_.valid() && WaitForSingleObject(process_.get(), 5000) == WAIT_OBJECT_0) {
+        GetExitCodeProcess(process_.get(), &code);
     }
-    DWORD code = 0;
-    GetExitCodeProcess(process_.get(), &code);
     return code;
 }
 

@@ -33,61 +33,77 @@ std::wstring readLoggingRoot() {
     return root;
 }
 
-void setDword(HKEY key, const wchar_t* name, DWORD value) {
-    RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
-}
+// Opened once per test program, before any test redirects the registry. Its own key wins over
+// general settings: every level, and a size limit that never rotates the file in the middle of
+// a test (which would cut records off).
+class TestLog {
+public:
+    TestLog() {
+        wchar_t module[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, module, MAX_PATH);
+        std::wstring name = module;
+        name = name.substr(name.find_last_of(L'\\') + 1);
+        name = name.substr(0, name.find_last_of(L'.'));
+        path = readLoggingRoot() + L"\\Orvanta\\Log\\" + kProduct + L"\\" + name + L".log";
 
-// Settings of this log's own key, which win over any general ones: every level, and a size
-// limit that never rotates the file in the middle of a test (which would cut records off).
-void configureLog(const std::wstring& logName) {
-    const std::wstring key = std::wstring(L"SOFTWARE\\Orvanta\\KMF\\Logging\\") + kProduct + L"\\" + logName;
-    HKEY handle = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY,
-                        nullptr, &handle, nullptr) == ERROR_SUCCESS) {
-        setDword(handle, L"LogLevel", OvKmfLogging::Verbose);
-        setDword(handle, L"LogMaxSizeKB", 1024 * 1024);
-        RegCloseKey(handle);
+        const std::wstring key = std::wstring(L"SOFTWARE\\Orvanta\\KMF\\Logging\\") + kProduct + L"\\" + name;
+        HKEY handle = nullptr;
+        if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY,
+                            nullptr, &handle, nullptr) == ERROR_SUCCESS) {
+            const DWORD level = OvKmfLogging::Verbose;
+            const DWORD sizeKb = 1024 * 1024;
+            RegSetValueExW(handle, L"LogLevel", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&level), 4);
+            RegSetValueExW(handle, L"LogMaxSizeKB", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&sizeKb), 4);
+            RegCloseKey(handle);
+        }
+        // Process ids repeat between runs: every record in the file is to be of this run.
+        DeleteFileW(path.c_str());
+        OvKmfLogging::open(kProduct, name.c_str(), OvKmfLogging::Verbose, 0);
     }
+    ~TestLog() { OvKmfLogging::close(); }
+
+    std::wstring path;
+};
+
+const TestLog& testLog() {
+    static const TestLog log;
+    return log;
 }
 
 } // namespace
 
-TestLog::TestLog(const wchar_t* logName)
-    : path_(readLoggingRoot() + L"\\Orvanta\\Log\\" + kProduct + L"\\" + logName + L".log") {
-    configureLog(logName);
-    // Process ids repeat between runs: every record in the file is to be of this run.
-    DeleteFileW(path_.c_str());
-    OvKmfLogging::open(kProduct, logName, OvKmfLogging::Verbose, 0);
-}
-
-TestLog::~TestLog() {
-    OvKmfLogging::close();
-}
-
-std::uint64_t TestLog::mark() const {
+LogMark::LogMark(bool fromStart) : mark_(0) {
     WIN32_FILE_ATTRIBUTE_DATA data = {};
-    if (!GetFileAttributesExW(path_.c_str(), GetFileExInfoStandard, &data)) {
-        return 0;
+    if (!fromStart && GetFileAttributesExW(testLog().path.c_str(), GetFileExInfoStandard, &data)) {
+        mark_ = (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     }
-    return (static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-std::vector<std::string> TestLog::recordsSince(std::uint64_t mark) const {
+std::vector<std::string> LogMark::records() const {
     OvKmfLogging::flush();
-    const std::string text = readFile(path_);
+    const std::string text = readFile(testLog().path);
     char ids[32];
     std::snprintf(ids, sizeof(ids), "[%04lx.", static_cast<unsigned long>(GetCurrentProcessId()));
     std::vector<std::string> records;
-    for (const std::string& line : splitLines(mark < text.size() ? text.substr(mark) : std::string())) {
+    for (const std::string& line : splitLines(mark_ < text.size() ? text.substr(mark_) : std::string())) {
         // "yyyy-mm-dd hh:mm:ss.mmm [pid.tid] LL: function: message"
         const std::string::size_type at = line.find(ids);
-        const std::string::size_type end = line.find("] ", at == std::string::npos ? 0 : at);
-        if (at == std::string::npos || end == std::string::npos) {
-            continue;
+        const std::string::size_type end = at == std::string::npos ? at : line.find("] ", at);
+        if (end != std::string::npos) {
+            records.push_back(line.substr(end + 2));
         }
-        records.push_back(line.substr(end + 2));
     }
     return records;
+}
+
+std::vector<std::string> LogMark::matching(const std::string& text) const {
+    std::vector<std::string> result;
+    for (const std::string& record : records()) {
+        if (record.find(text) != std::string::npos) {
+            result.push_back(record);
+        }
+    }
+    return result;
 }
 
 } // namespace ovtest

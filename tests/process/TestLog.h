@@ -1,5 +1,6 @@
-// The process-wide log of a test program, opened at the most detailed level, and the records
-// that this process wrote to it since a mark: what the code under test logged, line by line.
+// The test program's own log, opened at the most detailed level on first use and named after
+// the program, and the records this process wrote to it after a mark: what the code under test
+// logged, line by line.
 #pragma once
 
 #include <cstdint>
@@ -8,26 +9,21 @@
 
 namespace ovtest {
 
-class TestLog {
+class LogMark {
 public:
-    // Opens the logger for product "KelvaraTests" and the given log name, with a size limit
-    // large enough that the file never rotates during a test run.
-    explicit TestLog(const wchar_t* logName);
-    ~TestLog();
-    TestLog(const TestLog&) = delete;
-    TestLog& operator=(const TestLog&) = delete;
+    // Marks the current end of the log (its start with fromStart: the whole run so far, as the
+    // file is emptied when the log opens).
+    explicit LogMark(bool fromStart = false);
 
-    // The current end of the file: records after it belong to what a test does next.
-    std::uint64_t mark() const;
-
-    // This process's records after the mark, each as "<label>: <function>: <message>"
-    // (the label is two characters, e.g. " D" or ".W"), without time, ids and line end.
-    std::vector<std::string> recordsSince(std::uint64_t mark) const;
-
-    const std::wstring& path() const { return path_; }
+    // This process's records after the mark, each as "<label>: <function>: <message>" (the label
+    // is two characters, e.g. " D" or ".W"), without time, ids and line end.
+    std::vector<std::string> records() const;
+    // Those records that contain the text.
+    std::vector<std::string> matching(const std::string& text) const;
+    bool contains(const std::string& text) const { return !matching(text).empty(); }
 
 private:
-    std::wstring path_;
+    std::uint64_t mark_;
 };
 
 } // namespace ovtest

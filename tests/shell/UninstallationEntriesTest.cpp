@@ -1,6 +1,6 @@
 // The Add/Remove Programs entry, written into a registry sandbox in place of HKEY_LOCAL_MACHINE.
 #include "RegistrySandbox.h"
-#include "ShellTestSupport.h"
+#include "TestLog.h"
 #include "TestSupport.h"
 
 #include <install-common/UninstallationEntries.h>
@@ -11,10 +11,7 @@
 namespace {
 
 using testing::ElementsAre;
-using testing::IsEmpty;
-using testing::UnorderedElementsAre;
 
-const wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
 const wchar_t kEntryKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvanta Kelvara";
 const wchar_t kUninstaller[] = L"C:\\Program Files\\Orvanta\\Kelvara\\ovvpnuninstall.exe";
 
@@ -22,7 +19,7 @@ class UninstallationEntriesTest : public testing::Test {
 protected:
     void SetUp() override {
         ASSERT_TRUE(sandbox.ok());
-        ASSERT_TRUE(sandbox.createKey(kUninstallKey));
+        ASSERT_TRUE(sandbox.createKey(L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"));
     }
 
     // The value as stored: REG_SZ with its terminating NUL.
@@ -32,27 +29,22 @@ protected:
         ASSERT_TRUE(sandbox.getValue(kEntryKey, name, type, data)) << ovtest::toUtf8(name);
         std::vector<BYTE> expected = ovtest::utf16Bytes(text);
         expected.insert(expected.end(), {0, 0});
-        EXPECT_EQ(type, static_cast<DWORD>(REG_SZ)) << ovtest::toUtf8(name);
-        EXPECT_EQ(data, expected) << ovtest::toUtf8(name);
+        EXPECT_EQ(static_cast<DWORD>(REG_SZ), type) << ovtest::toUtf8(name);
+        EXPECT_EQ(expected, data) << ovtest::toUtf8(name);
     }
 
-    std::vector<std::wstring> valueNames() {
-        std::vector<std::wstring> names;
+    DWORD valueCount() {
         HKEY key = nullptr;
-        if (RegOpenKeyExW(sandbox.key(), kEntryKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
-            return names;
+        DWORD values = 0;
+        if (RegOpenKeyExW(sandbox.key(), kEntryKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
+            RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr,
+                             nullptr, nullptr, nullptr);
+            RegCloseKey(key);
         }
-        wchar_t name[256];
-        for (DWORD i = 0, length = 256;
-             RegEnumValueW(key, i, name, &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-             ++i, length = 256) {
-            names.emplace_back(name, length);
-        }
-        RegCloseKey(key);
-        return names;
+        return values;
     }
 
-    shelltest::LogCapture log; // opened before the registry is redirected
+    ovtest::LogMark log; // the log opens before the registry is redirected
     ovtest::RegistrySandbox sandbox;
 };
 
@@ -65,32 +57,26 @@ TEST_F(UninstallationEntriesTest, WritesTheFiveValues) {
     expectValue(L"DisplayIcon", kUninstaller);
     expectValue(L"DisplayName", L"Kelvara");
     expectValue(L"DisplayVersion", L"2.69.35.0");
-    EXPECT_THAT(valueNames(), UnorderedElementsAre(L"Publisher", L"UninstallString", L"DisplayIcon",
-                                                   L"DisplayName", L"DisplayVersion"));
+    EXPECT_EQ(5u, valueCount());
     EXPECT_THAT(log.records(),
                 ElementsAre(" I: UninstallationEntries::Install: Adding uninstall entry for "
                             "'Kelvara', 'C:\\Program Files\\Orvanta\\Kelvara\\ovvpnuninstall.exe'"));
 }
 
-// Over an earlier entry the five values are replaced and everything else in the key stays.
+// Over an earlier entry the values are replaced, a name outside ASCII reaching the registry
+// unchanged, and everything else in the key stays.
 TEST_F(UninstallationEntriesTest, ExistingEntryKeepsItsOtherValues) {
     ASSERT_TRUE(sandbox.setString(kEntryKey, L"DisplayVersion", L"2.60.0.0"));
     ASSERT_TRUE(sandbox.setString(kEntryKey, L"InstallLocation", L"C:\\Old"));
+    const std::wstring name = L"Kelvara \u00dcbersicht \u65e5\u672c \U0001F512";
 
-    EXPECT_TRUE(UninstallationEntries::Install(L"Kelvara", kUninstaller));
-    EXPECT_TRUE(UninstallationEntries::Install(L"Kelvara", kUninstaller));
+    EXPECT_TRUE(UninstallationEntries::Install(name, kUninstaller));
 
+    expectValue(L"DisplayName", name);
     expectValue(L"DisplayVersion", L"2.69.35.0");
     expectValue(L"InstallLocation", L"C:\\Old");
-    EXPECT_THAT(valueNames(), testing::SizeIs(6));
-    EXPECT_THAT(log.matching("Error"), IsEmpty());
-}
-
-// A display name outside ASCII reaches the registry unchanged.
-TEST_F(UninstallationEntriesTest, NonAsciiDisplayNameIsStoredUnchanged) {
-    const std::wstring name = L"Kelvara \u00dcbersicht \u65e5\u672c \U0001F512";
-    EXPECT_TRUE(UninstallationEntries::Install(name, kUninstaller));
-    expectValue(L"DisplayName", name);
+    EXPECT_EQ(6u, valueCount());
+    EXPECT_THAT(log.matching("Error"), testing::IsEmpty());
 }
 
 // An entry key that may not be written: each value fails on its own line with status 5 (access
@@ -108,10 +94,6 @@ TEST_F(UninstallationEntriesTest, KeyThatDeniesWritingGivesOneErrorLinePerValue)
                             "*E: SetRegistryValue: Failed to set DisplayIcon. Error = 5",
                             "*E: SetRegistryValue: Failed to set DisplayName. Error = 5",
                             "*E: SetRegistryValue: Failed to set DisplayVersion. Error = 5"));
-    EXPECT_THAT(
-        log.matching("Error creating subkey"),
-        ElementsAre(" I: UninstallationEntries::Install: Error creating subkey. It is fine if everything "
-                    "else succeeds. Error = 5"));
 }
 
 } // namespace
