@@ -10,37 +10,25 @@
 
 namespace {
 
-bool isFolder(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 std::wstring lower(std::wstring text) {
-    for (wchar_t& c : text) {
-        c = static_cast<wchar_t>(towlower(c));
-    }
+    CharLowerBuffW(&text[0], static_cast<DWORD>(text.size()));
     return text;
 }
 
 } // namespace
 
-// The executable's path names this test program, and its folder is that path's folder.
-TEST(ModulePathsTest, ExecutableAndFolder) {
+// The executable's path names this program, its folder is that path's folder without a trailing
+// backslash, and the system folder is system32.
+TEST(ModulePathsTest, ExecutableAndSystemFolders) {
     const std::wstring path = ov::getModuleFileName(nullptr);
     ASSERT_TRUE(ovtest::fileExists(path));
     const std::wstring name = L"\\ovtl_foundation_tests.exe";
     ASSERT_GT(path.size(), name.size());
     EXPECT_EQ(name, lower(path.substr(path.size() - name.size())));
+    EXPECT_EQ(path.substr(0, path.size() - name.size()), ov::getExecutableFolder());
 
-    const std::wstring folder = ov::getExecutableFolder();
-    EXPECT_EQ(path.substr(0, path.size() - name.size()), folder);
-    EXPECT_TRUE(isFolder(folder));
-}
-
-// The system folder exists and is the system32 folder.
-TEST(ModulePathsTest, SystemDirectory) {
     const std::wstring system = ov::getSystemDirectory();
-    EXPECT_TRUE(isFolder(system));
+    EXPECT_TRUE(ovtest::fileExists(system));
     EXPECT_EQ(std::wstring(L"\\system32"), lower(system.substr(system.rfind(L'\\'))));
 }
 

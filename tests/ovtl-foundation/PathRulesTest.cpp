@@ -4,60 +4,39 @@
 
 #include <string>
 
-// Joining inserts exactly one backslash and never trims the name.
+// Joining inserts exactly one backslash, drops one trailing backslash of the folder before an
+// empty name and never trims the name.
 TEST(PathRulesTest, JoinPath) {
-    struct Case {
-        const wchar_t* folder;
-        const wchar_t* name;
-        const wchar_t* expected;
+    const wchar_t* cases[][3] = {
+        // folder, name, path
+        {L"C:\\a", L"b", L"C:\\a\\b"},     {L"C:\\a\\", L"b", L"C:\\a\\b"},
+        {L"C:\\a", L"\\b", L"C:\\a\\\\b"}, {L"", L"b", L"b"},
+        {L"C:\\a\\", L"", L"C:\\a"},       {L"C:\\a\\\\", L"", L"C:\\a\\"},
+        {L"C:\\a", L"", L"C:\\a"},         {L"", L"", L""},
     };
-    const Case cases[] = {
-        {L"C:\\a", L"b", L"C:\\a\\b"},
-        {L"C:\\a\\", L"b", L"C:\\a\\b"},
-        {L"C:\\a", L"\\b", L"C:\\a\\\\b"},
-        {L"", L"b", L"b"},
-        {L"C:\\a\\", L"", L"C:\\a"},
-        {L"C:\\a\\\\", L"", L"C:\\a\\"},
-        {L"", L"", L""},
-        {L"C:\\a", L"b\\c.exe", L"C:\\a\\b\\c.exe"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(std::wstring(c.expected), ov::joinPath(c.folder, c.name)) << c.folder << L" + " << c.name;
+    for (const auto& c : cases) {
+        EXPECT_EQ(std::wstring(c[2]), ov::joinPath(c[0], c[1])) << c[0] << L" + " << c[1];
     }
 }
 
-// Splitting at the last backslash, with the failures leaving the outputs untouched.
+// Splitting at the last backslash after one trailing backslash goes; failures (no folder given
+// below) leave the outputs untouched.
 TEST(PathRulesTest, SplitPath) {
-    struct Case {
-        const wchar_t* path;
-        bool ok;
-        const wchar_t* folder;
-        const wchar_t* file;
+    const wchar_t* cases[][3] = {
+        // path, folder, file name
+        {L"C:\\dir\\file.exe", L"C:\\dir", L"file.exe"},
+        {L"C:\\dir\\", L"C:", L"dir"},
+        {L"file.exe", L"", L"file.exe"},
+        {L"\\file", nullptr, nullptr},
+        {L"C:\\dir\\\\", nullptr, nullptr},
+        {L"\\", nullptr, nullptr},
+        {L"", nullptr, nullptr},
     };
-    const Case cases[] = {
-        {L"C:\\dir\\file.exe", true, L"C:\\dir", L"file.exe"},
-        {L"C:\\dir\\", true, L"C:", L"dir"},
-        {L"file.exe", true, L"", L"file.exe"},
-        {L"a\\b\\c", true, L"a\\b", L"c"},
-        {L"\\file", false, L"old", L"old"},
-        {L"C:\\dir\\\\", false, L"old", L"old"},
-        {L"", false, L"old", L"old"},
-        {L"\\", false, L"old", L"old"},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         std::wstring folder = L"old";
         std::wstring file = L"old";
-        EXPECT_EQ(c.ok, ov::splitPath(c.path, folder, file)) << c.path;
-        EXPECT_EQ(std::wstring(c.folder), folder) << c.path;
-        EXPECT_EQ(std::wstring(c.file), file) << c.path;
+        EXPECT_EQ(c[1] != nullptr, ov::splitPath(c[0], folder, file)) << c[0];
+        EXPECT_EQ(std::wstring(c[1] ? c[1] : L"old"), folder) << c[0];
+        EXPECT_EQ(std::wstring(c[2] ? c[2] : L"old"), file) << c[0];
     }
-}
-
-// Exactly one trailing backslash goes.
-TEST(PathRulesTest, StripTrailingBackslash) {
-    EXPECT_EQ(std::wstring(L"C:\\a"), ov::stripTrailingBackslash(L"C:\\a\\"));
-    EXPECT_EQ(std::wstring(L"C:\\a\\"), ov::stripTrailingBackslash(L"C:\\a\\\\"));
-    EXPECT_EQ(std::wstring(L"C:\\a"), ov::stripTrailingBackslash(L"C:\\a"));
-    EXPECT_EQ(std::wstring(L""), ov::stripTrailingBackslash(L"\\"));
-    EXPECT_EQ(std::wstring(L""), ov::stripTrailingBackslash(L""));
 }
