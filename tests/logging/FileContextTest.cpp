@@ -1,13 +1,11 @@
 // The log file context: where the log lives, who may read it, how it rotates and how several
-// processes share it. Cases that change the shared logging key are in LoggingMachineTest.cpp.
+// writers share it. Cases that change the shared logging key are in LoggingMachineTest.cpp.
 #include "LogTestSupport.h"
 
 #include <TestSupport.h>
 #include <logging/FileContext.h>
 #include <logging/Log.h>
-#include <logging/LogPaths.h>
 #include <logging/LoggerWin.h>
-#include <logging/SecurityAttributes.h>
 
 #include <gtest/gtest.h>
 
@@ -15,31 +13,21 @@
 #include <sddl.h>
 
 #include <algorithm>
-#include <atomic>
-#include <functional>
+#include <cstdio>
+#include <future>
 #include <memory>
-#include <set>
 #include <thread>
 #include <vector>
 
 using namespace OvKmfLogging;
-using logtest::currentTestName;
-using logtest::record;
+using logtest::kNameSpace;
 
 namespace {
 
-const wchar_t kNameSpace[] = L"logtest";
-
-std::string sddlOf(const SECURITY_ATTRIBUTES* attributes) {
-    if (attributes == nullptr) {
-        return "none";
-    }
-    if (attributes->lpSecurityDescriptor == nullptr) {
-        return "default";
-    }
+std::string sddlOf(PSECURITY_DESCRIPTOR descriptor) {
     char* text = nullptr;
-    if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(
-            attributes->lpSecurityDescriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr)) {
+    if (!ConvertSecurityDescriptorToStringSecurityDescriptorA(descriptor, SDDL_REVISION_1,
+                                                              DACL_SECURITY_INFORMATION, &text, nullptr)) {
         return "unreadable";
     }
     const std::string sddl(text);
@@ -47,66 +35,17 @@ std::string sddlOf(const SECURITY_ATTRIBUTES* attributes) {
     return sddl;
 }
 
-std::wstring processUserSidText() {
-    HANDLE token = nullptr;
-    OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token);
-    unsigned char buffer[512];
-    DWORD size = 0;
-    std::wstring sid;
-    if (GetTokenInformation(token, TokenUser, buffer, sizeof(buffer), &size)) {
-        wchar_t* text = nullptr;
-        if (ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &text)) {
-            sid = text;
-            LocalFree(text);
-        }
-    }
-    CloseHandle(token);
-    return sid;
-}
-
-std::vector<std::wstring> filesIn(const std::wstring& folder) {
-    std::vector<std::wstring> names;
-    WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                names.push_back(data.cFileName);
-            }
-        } while (FindNextFileW(find, &data));
-        FindClose(find);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
-// Folder creation as the file context asks for it, recorded instead of done.
+// Wine neither stores nor enforces folder security: folder creation records what it was asked for.
 class RecordingPath : public FileSystem::Path {
 public:
-    explicit RecordingPath(std::vector<std::string>& securities, bool succeed = true)
-        : securities_(securities), succeed_(succeed) {}
+    explicit RecordingPath(std::vector<std::string>& securities) : securities_(securities) {}
     bool createDirectories(const std::wstring&, std::size_t, SECURITY_ATTRIBUTES* security) override {
-        securities_.push_back(sddlOf(security));
-        return succeed_;
+        securities_.push_back(security != nullptr ? sddlOf(security->lpSecurityDescriptor) : "none");
+        return true;
     }
 
 private:
     std::vector<std::string>& securities_;
-    bool succeed_;
-};
-
-// A logger whose file context works through the given path operations.
-class LoggerWithPath : public LoggerWin {
-public:
-    explicit LoggerWithPath(std::function<std::unique_ptr<FileSystem::Path>()> makePath)
-        : makePath_(std::move(makePath)) {}
-    FileContextBase* createFileContext(const wchar_t* nameSpace, const wchar_t* product,
-                                       const wchar_t* logName, int level, unsigned flags) override {
-        return new FileContext(makePath_(), nameSpace, product, logName, level, flags);
-    }
-
-private:
-    std::function<std::unique_ptr<FileSystem::Path>()> makePath_;
 };
 
 // A primary token of this process without the Administrators group.
@@ -125,17 +64,36 @@ HANDLE nonAdministratorToken() {
     return restricted;
 }
 
+// Wine cannot create junctions: the attribute query reports one for this folder.
+std::wstring fakeJunction;
+DWORD WINAPI attributesWithFakeJunction(LPCWSTR path) {
+    const DWORD attributes = GetFileAttributesW(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && _wcsicmp(path, fakeJunction.c_str()) == 0) {
+        return attributes | FILE_ATTRIBUTE_REPARSE_POINT;
+    }
+    return attributes;
+}
+
 // Each test logs into a product folder of its own under the machine root.
 class FileContextTest : public ::testing::Test {
 protected:
-    FileContextTest() : log(kNameSpace, currentTestName(), L"ctx") {}
+    FileContextTest() : log(logtest::testProduct(), L"ctx") {}
 
-    std::unique_ptr<FileContext> context(unsigned flags = 0) {
-        return std::make_unique<FileContext>(std::make_unique<FileSystem::Path>(), kNameSpace, log.product,
-                                             log.logName, Info, flags);
+    void openLogger(LoggerWin& logger, unsigned flags = 0) {
+        logger.open(kNameSpace, log.product.c_str(), log.logName.c_str(), Info, flags);
     }
-    void openLogger(LoggerWin& logger) {
-        logger.open(kNameSpace, log.product.c_str(), log.logName.c_str(), Info, 0);
+    // One session of the logger with these records.
+    void logRecords(const std::vector<std::wstring>& texts) {
+        LoggerWin logger;
+        openLogger(logger);
+        for (const std::wstring& text : texts) {
+            logger.log(Info, L"%s", text.c_str());
+        }
+        logger.close();
+    }
+    void createFolder() {
+        ovtest::removeTree(log.folder());
+        FileSystem::Path().createDirectories(log.folder(), logtest::commonAppData().size() + 1, nullptr);
     }
 
     logtest::MachineLog log;
@@ -143,424 +101,246 @@ protected:
 
 } // namespace
 
-// The installation action's own log: ...\Orvanta\NS\clp\Log\Kelvara\install-kelvara-win32.log
-// under the common application data folder, with its older generations beside it.
-TEST(FilePlacement, InstallerLogOfAnAdministrator) {
-    FileContext context(std::make_unique<FileSystem::Path>(), L"clp", L"Kelvara", L"install-kelvara-win32",
-                        Info, 0);
-    EXPECT_TRUE(context.refresh());
-    EXPECT_TRUE(context.isAdmin());
-    const std::wstring folder = logtest::commonAppData() + L"\\Orvanta\\NS\\clp\\Log\\Kelvara";
-    EXPECT_EQ(folder + L"\\install-kelvara-win32.log", context.fileName(0));
-    EXPECT_EQ(folder + L"\\install-kelvara-win32.1.log", context.fileName(1));
-    EXPECT_EQ(folder + L"\\install-kelvara-win32.2.log", context.fileName(2));
-    EXPECT_TRUE(ovtest::fileExists(folder));
-    EXPECT_FALSE(context.refresh()); // the folder is set up once
-    EXPECT_EQ(folder + L"\\install-kelvara-win32.log", context.fileName(0));
-}
-
-// The default name spaces share ...\Orvanta\Log without the NS levels.
-TEST(FilePlacement, DefaultNameSpaceHasNoNsLevels) {
-    const std::wstring product = L"FilePlacement.Default";
-    const std::wstring folder = logtest::commonAppData() + L"\\Orvanta\\Log\\" + product;
-    {
-        LoggerWin logger;
-        logger.open(L"default", product.c_str(), L"plain", Info, 0);
-        record(logger, Info, "f", L"in the common folder");
-        logger.close();
+// The installer's log lies under the common application data folder in its name space's NS level;
+// the default name spaces share ...\Orvanta\Log without the NS levels.
+TEST(FilePlacement, AdministratorLogsUnderCommonAppData) {
+    const std::wstring product = logtest::testProduct();
+    const struct {
+        const wchar_t* nameSpace;
+        std::wstring product;
+        const wchar_t* logName;
+        std::wstring file;
+    } rows[] = {
+        {L"clp", L"Kelvara", L"install-kelvara-win32",
+         L"\\Orvanta\\NS\\clp\\Log\\Kelvara\\install-kelvara-win32.log"},
+        {L"default", product, L"plain", L"\\Orvanta\\Log\\" + product + L"\\plain.log"},
+    };
+    for (const auto& row : rows) {
+        FileContext context(std::make_unique<FileSystem::Path>(), row.nameSpace, row.product, row.logName,
+                            Info, 0);
+        EXPECT_TRUE(context.refresh());
+        EXPECT_TRUE(context.isAdmin());
+        EXPECT_EQ(logtest::commonAppData() + row.file, context.fileName(0));
+        EXPECT_TRUE(ovtest::fileExists(context.fileName(0).substr(0, context.fileName(0).rfind(L'\\'))));
     }
-    EXPECT_NE(std::string::npos, ovtest::readFile(folder + L"\\plain.log").find("f: in the common folder"));
-    ovtest::removeTree(folder);
-}
-
-// Elevated processes of several users can keep apart: the file name carries the user's SID. A
-// normal process logs under its own user's folder already and keeps the plain name.
-TEST_F(FileContextTest, PerUserFileNameCarriesTheSid) {
-    std::unique_ptr<FileContext> perUser = context(PerUserFileName);
-    ASSERT_TRUE(perUser->refresh());
-    const std::wstring sid = processUserSidText();
-    ASSERT_FALSE(sid.empty());
-    EXPECT_EQ(log.folder() + L"\\ctx." + sid + L".log", perUser->fileName(0));
-    EXPECT_EQ(log.folder() + L"\\ctx." + sid + L".1.log", perUser->fileName(1));
-
-    std::vector<std::string> securities;
-    FileContext user(std::make_unique<RecordingPath>(securities), kNameSpace, log.product, L"ctx", Info,
-                     PerUserFileName);
-    HANDLE token = nonAdministratorToken();
-    ASSERT_NE(nullptr, token);
-    ASSERT_TRUE(ImpersonateLoggedOnUser(token));
-    const bool refreshed = user.refresh();
-    RevertToSelf();
-    CloseHandle(token);
-    EXPECT_TRUE(refreshed);
-    const std::wstring name = user.fileName(0);
-    EXPECT_EQ(name.size() - 8, name.rfind(L"\\ctx.log")) << ovtest::toUtf8(name);
+    // The installer's own folder stays: the entry tests read their logs from it.
+    ovtest::removeTree(logtest::commonAppData() + L"\\Orvanta\\Log\\" + product);
 }
 
 // A process without administrator rights logs under the user's local application data.
 TEST_F(FileContextTest, NonAdministratorChildLogsUnderTheUserRoot) {
     const std::wstring userFolder = logtest::localAppData() + L"\\Orvanta\\NS\\logtest\\Log\\" + log.product;
-    ovtest::removeTree(userFolder);
-    ovtest::ProcessOptions options;
-    options.asNonAdministrator = true;
-    const unsigned long code = ovtest::runProcess(ovtest::quote(logtest::writerExe()) + L" write logtest " +
-                                                      ovtest::quote(log.product) + L" ctx 3 user",
-                                                  options);
-    EXPECT_EQ(0u, code);
+    EXPECT_EQ(0u, logtest::runWriter(log.product, L"ctx", 3, L"user", true));
     const std::vector<std::string> lines = ovtest::splitLines(ovtest::readFile(userFolder + L"\\ctx.log"));
-    EXPECT_EQ(3u, logtest::linesWith(lines, "::writeRecords: user record").size());
-    EXPECT_EQ(1u, logtest::linesWith(lines, "LOGGING STARTED").size());
-    EXPECT_FALSE(ovtest::fileExists(log.folder()));
     ovtest::removeTree(userFolder);
+    EXPECT_EQ(3u, logtest::linesWith(lines, "::writeRecords: user record").size());
+    EXPECT_FALSE(ovtest::fileExists(log.folder()));
 }
 
-// Administrators create the folder with a fixed access list; normal users keep the default.
-TEST_F(FileContextTest, FolderSecurityByKindOfProcess) {
+// An administrator's folder is readable by authenticated users unless PrivateDirectory is set, its
+// lock is only for SYSTEM and Administrators, and PerUserFileName puts the user's SID in the name.
+// A normal process keeps default security and, in its own user's folder, the plain name.
+TEST_F(FileContextTest, SecurityAndNameByKindOfProcess) {
     std::vector<std::string> securities;
-    FileContext shared(std::make_unique<RecordingPath>(securities), kNameSpace, log.product, L"a", Info, 0);
-    EXPECT_TRUE(shared.refresh());
+    FileContext shared(std::make_unique<RecordingPath>(securities), kNameSpace, log.product, L"a", Info,
+                       PerUserFileName);
+    ASSERT_TRUE(shared.refresh());
     FileContext own(std::make_unique<RecordingPath>(securities), kNameSpace, log.product, L"b", Info,
                     PrivateDirectory);
     EXPECT_TRUE(own.refresh());
-
     HANDLE token = nonAdministratorToken();
-    ASSERT_NE(nullptr, token);
-    ASSERT_TRUE(ImpersonateLoggedOnUser(token));
+    ASSERT_TRUE(token != nullptr && ImpersonateLoggedOnUser(token));
     FileContext user(std::make_unique<RecordingPath>(securities), kNameSpace, log.product, L"c", Info,
-                     PrivateDirectory);
+                     PrivateDirectory | PerUserFileName);
     const bool refreshed = user.refresh();
     RevertToSelf();
     CloseHandle(token);
-
     EXPECT_TRUE(refreshed);
-    EXPECT_FALSE(user.isAdmin());
-    EXPECT_FALSE(user.isLowIntegrity());
-    EXPECT_EQ(0u, user.fileName(0).find(logtest::localAppData() + L"\\Orvanta\\NS\\logtest\\Log\\"));
-    ASSERT_EQ(3u, securities.size());
-    EXPECT_EQ(sddlOf(createSecurityAttributes(kSharedFolderSddl).get()), securities[0]);
-    EXPECT_EQ(sddlOf(createSecurityAttributes(kPrivateSddl).get()), securities[1]);
-    EXPECT_NE(std::string::npos, securities[0].find("(A;OICI;GA;;;SY)(A;OICI;GA;;;BA)(A;OICI;"))
-        << securities[0];
-    EXPECT_EQ("D:(A;;GA;;;SY)(A;;GA;;;BA)", securities[1]);
-    EXPECT_EQ("none", securities[2]);
+    EXPECT_EQ((std::vector<std::string>{"D:(A;OICI;GA;;;SY)(A;OICI;GA;;;BA)(A;OICI;GXGR;;;AU)",
+                                        "D:(A;;GA;;;SY)(A;;GA;;;BA)", "none"}),
+              securities);
+    const std::wstring name = shared.fileName(0);
+    EXPECT_EQ(0u, name.find(log.folder() + L"\\a.S-1-5-")) << ovtest::toUtf8(name);
+    EXPECT_EQ(name.size() - 4, name.rfind(L".log"));
+    EXPECT_EQ(logtest::localAppData() + L"\\Orvanta\\NS\\logtest\\Log\\" + log.product + L"\\c.log",
+              user.fileName(0));
+
+    HANDLE lock = OpenMutexW(READ_CONTROL, FALSE, shared.lockName(false).c_str());
+    ASSERT_NE(nullptr, lock);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),
+              GetSecurityInfo(lock, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                              nullptr, &descriptor));
+    CloseHandle(lock);
+    EXPECT_EQ("D:(A;;GA;;;SY)(A;;GA;;;BA)", sddlOf(descriptor));
+    LocalFree(descriptor);
 }
 
-// A folder that cannot be created: no banner, no file, every record dropped without complaint.
-TEST_F(FileContextTest, UncreatableFolderDropsRecords) {
-    std::vector<std::string> securities;
-    LoggerWithPath logger([&securities] { return std::make_unique<RecordingPath>(securities, false); });
-    SetLastError(42);
-    openLogger(logger);
-    record(logger, Fatal, "f", L"dropped");
-    logger.flush();
-    logger.close();
-    EXPECT_EQ(42u, GetLastError());
-    EXPECT_EQ(1u, securities.size());
-    EXPECT_FALSE(ovtest::fileExists(log.folder()));
-}
-
-namespace {
-
-std::wstring fakeReparsePoint;
-DWORD WINAPI attributesWithFakeReparsePoint(LPCWSTR path) {
-    const DWORD attributes = GetFileAttributesW(path);
-    if (attributes != INVALID_FILE_ATTRIBUTES && _wcsicmp(path, fakeReparsePoint.c_str()) == 0) {
-        return attributes | FILE_ATTRIBUTE_REPARSE_POINT;
-    }
-    return attributes;
-}
-
-// Wine cannot create junctions: the attribute query reports one for the given folder.
-class FakeReparsePoint {
-public:
-    explicit FakeReparsePoint(const std::wstring& path) {
-        fakeReparsePoint = path;
-        FileSystem::queryFileAttributes = &attributesWithFakeReparsePoint;
-    }
-    ~FakeReparsePoint() { FileSystem::queryFileAttributes = &GetFileAttributesW; }
-};
-
-} // namespace
-
-// A junction where a log folder level should be is replaced by a real folder.
-TEST(CreateDirectories, ReparsePointIsReplacedByAFolder) {
-    ovtest::TempDir root(L"logreparse");
-    const std::wstring junction = root / L"Orvanta";
-    ASSERT_TRUE(CreateDirectoryW(junction.c_str(), nullptr));
-    bool created = false;
-    {
-        FakeReparsePoint fake(junction);
-        FileSystem::Path path;
-        created = path.createDirectories(junction + L"\\Log\\P", root.path().size() + 1, nullptr);
-    }
-    EXPECT_TRUE(created);
-    EXPECT_TRUE(ovtest::fileExists(junction + L"\\Log\\P"));
-}
-
-// A junction that cannot be removed leaves the log without a folder.
-TEST(CreateDirectories, IrremovableReparsePointFails) {
-    ovtest::TempDir root(L"logreparse");
-    const std::wstring junction = root / L"Orvanta";
-    ASSERT_TRUE(CreateDirectoryW(junction.c_str(), nullptr));
-    ASSERT_TRUE(ovtest::writeFile(junction + L"\\inside.txt", "x")); // not empty: removal fails
-    FakeReparsePoint fake(junction);
-    FileSystem::Path path;
-    EXPECT_FALSE(path.createDirectories(junction + L"\\Log", root.path().size() + 1, nullptr));
-    EXPECT_FALSE(ovtest::fileExists(junction + L"\\Log"));
-}
-
-// LogMaxSizeKB = 1: the file rotates at 1,024 bytes; only the current file and two older ones remain,
-// each near the limit, and no record is split between two files.
-TEST_F(FileContextTest, RotationKeepsTwoGenerations) {
-    logtest::LoggingValue limit(log.product + L"\\" + log.logName, L"LogMaxSizeKB");
-    limit.setDword(1);
-    const int count = 60;
-    {
-        LoggerWin logger;
-        openLogger(logger);
-        for (int i = 1; i <= count; ++i) {
-            record(logger, Info, "rotation", L"record %03d %s|", i, std::wstring(90, L'r').c_str());
+// A junction where the log folder should be is replaced by a real folder; one that cannot be
+// removed leaves the log off: nothing written into it, the caller's last error kept.
+TEST_F(FileContextTest, JunctionInPlaceOfTheFolder) {
+    for (const bool removable : {true, false}) {
+        SCOPED_TRACE(removable ? "removable" : "not removable");
+        createFolder();
+        if (!removable) {
+            ASSERT_TRUE(ovtest::writeFile(log.folder() + L"\\inside.txt", "x"));
         }
-        logger.close();
+        fakeJunction = log.folder();
+        FileSystem::queryFileAttributes = &attributesWithFakeJunction;
+        SetLastError(42);
+        logRecords({L"through the junction"});
+        FileSystem::queryFileAttributes = &GetFileAttributesW;
+        EXPECT_EQ(42u, GetLastError());
+        EXPECT_EQ(removable, ovtest::fileExists(log.file()));
+        EXPECT_EQ(removable, log.content().find(" I: through the junction") != std::string::npos);
     }
-    EXPECT_EQ((std::vector<std::wstring>{L"ctx.1.log", L"ctx.2.log", L"ctx.log"}), filesIn(log.folder()));
+}
 
-    std::vector<int> numbers;
-    std::size_t longest = 0;
-    for (int generation = 2; generation >= 0; --generation) {
-        const std::string content = ovtest::readFile(log.file(generation));
-        for (const std::string& line : ovtest::splitLines(content)) {
-            longest = std::max(longest, line.size() + 2);
-            const logtest::Record r = logtest::parseRecord(line);
-            int number = 0;
-            if (sscanf(r.text.c_str(), "rotation: record %d", &number) == 1) {
-                EXPECT_EQ('|', r.text.back()) << line;
-                numbers.push_back(number);
+// The file rotates once it has reached LogMaxSizeKB (50 when unset): only the current file and
+// two older ones remain, each rotated one just past the limit, and no record is split.
+TEST_F(FileContextTest, RotationKeepsTwoGenerations) {
+    const struct {
+        DWORD limitKB;
+        bool configured;
+        int count;
+    } rows[] = {{1, true, 60}, {50, false, 900}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.limitKB);
+        ovtest::removeTree(log.folder());
+        logtest::LoggingValue limit(log.product + L"\\ctx", L"LogMaxSizeKB");
+        if (row.configured) {
+            limit.setDword(row.limitKB);
+        }
+        std::vector<std::wstring> texts;
+        for (int i = 1; i <= row.count; ++i) {
+            texts.push_back(L"record " + std::to_wstring(i) + L" " + std::wstring(90, L'r') + L"|");
+        }
+        logRecords(texts);
+        for (int generation = 0; generation <= 3; ++generation) {
+            EXPECT_EQ(generation < 3, ovtest::fileExists(log.file(generation))) << generation;
+        }
+
+        std::vector<int> numbers;
+        for (int generation = 2; generation >= 0; --generation) {
+            const std::string content = ovtest::readFile(log.file(generation));
+            std::size_t longest = 0;
+            for (const std::string& line : ovtest::splitLines(content)) {
+                longest = std::max(longest, line.size() + 2);
+                int number = 0;
+                if (sscanf(logtest::parseRecord(line).text.c_str(), "record %d", &number) == 1) {
+                    EXPECT_EQ('|', line.back()) << line;
+                    numbers.push_back(number);
+                }
+            }
+            EXPECT_LT(content.size(), row.limitKB * 1024 + longest) << generation;
+            if (generation > 0) {
+                EXPECT_GE(content.size(), row.limitKB * 1024) << generation;
             }
         }
-    }
-    for (int generation = 2; generation >= 0; --generation) {
-        const std::size_t size = ovtest::readFile(log.file(generation)).size();
-        EXPECT_LT(size, 1024u + longest) << generation;
-        if (generation > 0) {
-            EXPECT_GE(size, 1024u) << generation;
+        ASSERT_FALSE(numbers.empty());
+        EXPECT_EQ(row.count, numbers.back());
+        for (std::size_t i = 1; i < numbers.size(); ++i) {
+            EXPECT_EQ(numbers[i - 1] + 1, numbers[i]);
         }
     }
-    ASSERT_FALSE(numbers.empty());
-    EXPECT_EQ(count, numbers.back());
-    for (std::size_t i = 1; i < numbers.size(); ++i) {
-        EXPECT_EQ(numbers[i - 1] + 1, numbers[i]);
-    }
 }
 
-// A file that starts with a UTF-16 byte-order mark is moved aside, not appended to.
-TEST_F(FileContextTest, Utf16FileIsRotatedAway) {
-    ovtest::removeTree(log.folder());
-    FileSystem::Path().createDirectories(log.folder(), logtest::commonAppData().size() + 1, nullptr);
-    const std::string utf16("\xFF\xFEo\0l\0d\0", 8);
-    ASSERT_TRUE(ovtest::writeFile(log.file(), utf16));
-    {
-        LoggerWin logger;
-        openLogger(logger);
-        record(logger, Info, "f", L"fresh");
-        logger.close();
-    }
-    EXPECT_EQ(utf16, ovtest::readFile(log.file(1)));
-    const std::string current = log.content();
-    EXPECT_EQ("\r\n", current.substr(0, 2));
-    EXPECT_NE(std::string::npos, current.find("f: fresh\r\n"));
-}
-
-// A log file with a second name elsewhere is refused and moved aside; the other name keeps its content.
-TEST_F(FileContextTest, HardLinkedFileIsRotatedAway) {
+// A file that starts with a UTF-16 byte-order mark, or has a second name elsewhere, is moved to
+// generation 1 rather than appended to; the other name keeps its content.
+TEST_F(FileContextTest, ForeignFileIsRotatedAway) {
     ovtest::TempDir elsewhere(L"loglink");
-    const std::wstring target = elsewhere / L"precious.txt";
-    ASSERT_TRUE(ovtest::writeFile(target, "precious content"));
-    FileSystem::Path().createDirectories(log.folder(), logtest::commonAppData().size() + 1, nullptr);
-    ASSERT_TRUE(CreateHardLinkW(log.file().c_str(), target.c_str(), nullptr));
-    {
-        LoggerWin logger;
-        openLogger(logger);
-        record(logger, Info, "f", L"not into the link");
-        logger.close();
+    for (const bool hardLink : {false, true}) {
+        SCOPED_TRACE(hardLink ? "hard link" : "UTF-16");
+        createFolder();
+        const std::string old = hardLink ? std::string("precious") : std::string("\xFF\xFEo\0l\0d\0", 8);
+        const std::wstring other = elsewhere / L"precious.txt";
+        ASSERT_TRUE(ovtest::writeFile(hardLink ? other : log.file(), old));
+        ASSERT_TRUE(!hardLink || CreateHardLinkW(log.file().c_str(), other.c_str(), nullptr));
+        logRecords({L"fresh"});
+        EXPECT_EQ(old, ovtest::readFile(log.file(1)));
+        EXPECT_EQ(hardLink ? old : "", ovtest::readFile(other));
+        EXPECT_EQ(0u, log.content().find("\r\n"));
+        EXPECT_NE(std::string::npos, log.content().find(" I: fresh\r\n"));
     }
-    EXPECT_EQ("precious content", ovtest::readFile(target));
-    EXPECT_EQ("precious content", ovtest::readFile(log.file(1)));
-    EXPECT_NE(std::string::npos, log.content().find("f: not into the link"));
 }
 
-// Records of several processes writing at once all arrive, whole and once, each writer's in order.
+// Records of four processes writing at once all arrive whole and once, each writer's in order.
 TEST_F(FileContextTest, FourProcessesShareOneFile) {
-    logtest::LoggingValue limit(log.product + L"\\" + log.logName, L"LogMaxSizeKB");
+    logtest::LoggingValue limit(log.product + L"\\ctx", L"LogMaxSizeKB");
     limit.setDword(100000); // all records in one file
     const int writers = 4;
     const int perWriter = 150;
     std::vector<unsigned long> codes(writers, 1);
     std::vector<std::thread> threads;
     for (int w = 0; w < writers; ++w) {
-        threads.emplace_back([this, w, &codes] {
-            codes[w] = ovtest::runProcess(ovtest::quote(logtest::writerExe()) + L" write logtest " +
-                                          ovtest::quote(log.product) + L" ctx " + std::to_wstring(perWriter) +
-                                          L" w" + std::to_wstring(w));
+        threads.emplace_back([&, w] {
+            codes[w] = logtest::runWriter(log.product, L"ctx", perWriter, L"w" + std::to_wstring(w));
         });
     }
     for (std::thread& thread : threads) {
         thread.join();
     }
-    for (int w = 0; w < writers; ++w) {
-        EXPECT_EQ(0u, codes[w]) << w;
-    }
+    EXPECT_EQ(std::vector<unsigned long>(writers, 0), codes);
     const std::vector<std::string> lines = log.lines();
+    // Each writer's run also has its empty line and two banners.
+    EXPECT_EQ(static_cast<std::size_t>(writers * (perWriter + 3)), lines.size());
+    EXPECT_EQ(static_cast<std::size_t>(writers), logtest::linesWith(lines, "LOGGING STARTED").size());
     std::vector<int> last(writers, 0);
-    std::set<std::string> seen;
-    const std::string padding(80, '=');
     for (const std::string& line : logtest::linesWith(lines, "writeRecords: ")) {
         const logtest::Record r = logtest::parseRecord(line);
-        ASSERT_TRUE(r.valid) << line;
         int w = -1;
         int i = -1;
-        int total = -1;
-        ASSERT_EQ(3, sscanf(r.text.c_str(), "::writeRecords: w%d record %d of %d", &w, &i, &total)) << line;
-        ASSERT_TRUE(w >= 0 && w < writers) << line;
+        ASSERT_TRUE(r.valid && sscanf(r.text.c_str(), "::writeRecords: w%d record %d", &w, &i) == 2 &&
+                    w >= 0 && w < writers)
+            << line;
         EXPECT_EQ("::writeRecords: w" + std::to_string(w) + " record " + std::to_string(i) + " of " +
-                      std::to_string(perWriter) + " " + padding + "|",
+                      std::to_string(perWriter) + " " + std::string(80, '=') + "|",
                   r.text);
         EXPECT_EQ(last[w] + 1, i) << line;
         last[w] = i;
-        EXPECT_TRUE(seen.insert(r.text).second) << line;
     }
-    EXPECT_EQ(static_cast<std::size_t>(writers * perWriter), seen.size());
-    EXPECT_EQ(static_cast<std::size_t>(writers), logtest::linesWith(lines, "LOGGING STARTED").size());
-    EXPECT_EQ(static_cast<std::size_t>(writers), logtest::linesWith(lines, "LOGGING ENDED").size());
+    EXPECT_EQ(std::vector<int>(writers, perWriter), last);
 }
 
-namespace {
-
-// Another process that holds a log's cross-process lock until released.
-class LockHolder {
-public:
-    explicit LockHolder(const std::wstring& lockName) {
-        const std::wstring suffix = std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++count_);
-        const std::wstring heldName = L"Local\\logtest-held-" + suffix;
-        const std::wstring releaseName = L"Local\\logtest-release-" + suffix;
-        held_ = CreateEventW(nullptr, TRUE, FALSE, heldName.c_str());
-        release_ = CreateEventW(nullptr, TRUE, FALSE, releaseName.c_str());
-        thread_ = std::thread([this, lockName, heldName, releaseName] {
-            code_ = ovtest::runProcess(ovtest::quote(logtest::writerExe()) + L" hold " +
-                                       ovtest::quote(lockName) + L" " + heldName + L" " + releaseName);
-            SetEvent(held_); // also when the child failed: nobody waits for ever
+// While another writer holds the log's lock past the 500 ms wait, exactly the records written
+// meanwhile are dropped and logging resumes; with PrivateLock the shared lock is not waited for.
+TEST_F(FileContextTest, HeldLockDropsTheRecordsWrittenMeanwhile) {
+    // The lock name every writer of this file derives, whatever process or product it belongs to.
+    std::wstring lockName = log.file().substr(0, log.file().size() - 4);
+    std::replace(lockName.begin(), lockName.end(), L'\\', L'_');
+    lockName = L"Global\\OvKmfLogging_" + lockName;
+    for (const unsigned flags : {0u, static_cast<unsigned>(PrivateLock)}) {
+        SCOPED_TRACE(flags);
+        ovtest::removeTree(log.folder());
+        LoggerWin logger;
+        openLogger(logger, flags);
+        logger.log(Info, L"before");
+        std::promise<bool> held;
+        std::promise<void> release;
+        std::thread holder([&] {
+            HANDLE lock = CreateMutexW(nullptr, FALSE, lockName.c_str());
+            held.set_value(lock != nullptr && WaitForSingleObject(lock, 10000) == WAIT_OBJECT_0);
+            release.get_future().wait();
+            ReleaseMutex(lock);
+            CloseHandle(lock);
         });
-        isHeld_ = WaitForSingleObject(held_, 60000) == WAIT_OBJECT_0 && code_ == 0xFFFFFFFDul;
-    }
-    ~LockHolder() { release(); }
-    LockHolder(const LockHolder&) = delete;
-    LockHolder& operator=(const LockHolder&) = delete;
-
-    bool isHeld() const { return isHeld_; }
-    // Lets the child release the lock and end; its exit code (0 when all went well).
-    unsigned long release() {
-        if (thread_.joinable()) {
-            SetEvent(release_);
-            thread_.join();
-            CloseHandle(held_);
-            CloseHandle(release_);
+        EXPECT_TRUE(held.get_future().get());
+        logger.log(Info, L"while held 1");
+        logger.log(Info, L"while held 2");
+        release.set_value();
+        holder.join();
+        logger.log(Info, L"after");
+        logger.close();
+        std::vector<std::string> expected{"",
+                                          " I: ***  LOGGING STARTED  ***",
+                                          " I: before",
+                                          " I: while held 1",
+                                          " I: while held 2",
+                                          " I: after",
+                                          " I: ***  LOGGING ENDED  ***"};
+        if (flags == 0) {
+            expected.erase(expected.begin() + 3, expected.begin() + 5);
         }
-        return code_;
-    }
-
-private:
-    static int count_;
-    HANDLE held_ = nullptr;
-    HANDLE release_ = nullptr;
-    std::thread thread_;
-    std::atomic<unsigned long> code_{0xFFFFFFFDul}; // still running
-    bool isHeld_ = false;
-};
-int LockHolder::count_ = 0;
-
-} // namespace
-
-// While another process holds the log's lock, records are dropped after the wait; then logging resumes.
-TEST_F(FileContextTest, LockHeldByAnotherProcessDropsRecords) {
-    LoggerWin logger;
-    openLogger(logger);
-    record(logger, Info, "f", L"before");
-    {
-        const std::wstring basePath = log.file().substr(0, log.file().size() - 4);
-        LockHolder holder(lockNameFor(basePath, false));
-        ASSERT_TRUE(holder.isHeld());
-        for (int i = 1; i <= 3; ++i) {
-            record(logger, Info, "f", L"while held %d", i);
-        }
-        EXPECT_EQ(0u, holder.release());
-    }
-    record(logger, Info, "f", L"after 1");
-    record(logger, Info, "f", L"after 2");
-    logger.close();
-    const std::vector<std::string> lines = log.lines();
-    EXPECT_EQ(1u, logtest::linesWith(lines, "f: before").size());
-    EXPECT_TRUE(logtest::linesWith(lines, "while held").empty());
-    EXPECT_EQ(1u, logtest::linesWith(lines, "f: after 1").size());
-    EXPECT_EQ(1u, logtest::linesWith(lines, "f: after 2").size());
-    EXPECT_EQ(1u, logtest::linesWith(lines, "LOGGING ENDED").size());
-}
-
-// With a private lock the process does not wait for other processes' lock at all.
-TEST_F(FileContextTest, PrivateLockIgnoresTheSharedLock) {
-    LoggerWin logger;
-    logger.open(kNameSpace, log.product.c_str(), log.logName.c_str(), Info, PrivateLock);
-    {
-        const std::wstring basePath = log.file().substr(0, log.file().size() - 4);
-        LockHolder holder(lockNameFor(basePath, false));
-        ASSERT_TRUE(holder.isHeld());
-        record(logger, Info, "f", L"while held");
-        EXPECT_EQ(0u, holder.release());
-    }
-    logger.close();
-    EXPECT_EQ(1u, logtest::linesWith(log.lines(), "f: while held").size());
-}
-
-// An administrator's lock admits only SYSTEM and Administrators.
-TEST_F(FileContextTest, AdministratorLockSecurity) {
-    std::unique_ptr<FileContext> ctx = context();
-    ASSERT_TRUE(ctx->refresh());
-    HANDLE lock = OpenMutexW(READ_CONTROL, FALSE, ctx->lockName(false).c_str());
-    ASSERT_NE(nullptr, lock);
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    const DWORD result = GetSecurityInfo(lock, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                                         nullptr, nullptr, &descriptor);
-    CloseHandle(lock);
-    ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS), result);
-    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor, FALSE};
-    EXPECT_EQ(sddlOf(createSecurityAttributes(kPrivateSddl).get()), sddlOf(&attributes));
-    LocalFree(descriptor);
-}
-
-// The configured level under the product's log key replaces the level given to open.
-TEST_F(FileContextTest, ConfiguredLevelAppliesAtOpen) {
-    logtest::LoggingValue level(log.product + L"\\" + log.logName, L"LogLevel");
-    level.setDword(Verbose);
-    LoggerWin logger;
-    openLogger(logger);
-    record(logger, Verbose, "f", L"verbose");
-    logger.close();
-    EXPECT_EQ(1u, logtest::linesWith(log.lines(), " V: f: verbose").size());
-}
-
-// A file is removed by renaming it aside first, so its name is free at once; nothing is left behind.
-TEST_F(FileContextTest, RemoveFileRenamesAsideAndDeletes) {
-    std::unique_ptr<FileContext> ctx = context();
-    ASSERT_TRUE(ctx->refresh());
-    const std::wstring doomed = log.folder() + L"\\doomed.log";
-    ASSERT_TRUE(ovtest::writeFile(doomed, "x"));
-    // Held open with full sharing, as another process logging to it would.
-    HANDLE user =
-        CreateFileW(doomed.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, 0, nullptr);
-    ctx->removeFile(doomed);
-    CloseHandle(user);
-    EXPECT_FALSE(ovtest::fileExists(doomed));
-    for (const std::wstring& name : filesIn(log.folder())) {
-        EXPECT_EQ(std::wstring::npos, name.find(L"__delete_")) << ovtest::toUtf8(name);
+        EXPECT_EQ(expected, log.fromLabels());
     }
 }

@@ -2,57 +2,31 @@
 
 #include <TestSupport.h>
 #include <logging/LogSettings.h>
-#include <logging/RecordFormat.h>
 
 #include <gtest/gtest.h>
 
 #include <shlobj.h>
 
-#include <cstdarg>
-#include <cstdio>
-#include <cstdlib>
+#include <regex>
 #include <utility>
 
 namespace logtest {
+
+const wchar_t kNameSpace[] = L"logtest";
 
 namespace {
 
 std::wstring shellFolder(int csidl) {
     wchar_t path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path))) {
-        return std::wstring();
-    }
-    return path;
+    return SUCCEEDED(SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path)) ? path : L"";
 }
-
-const REGSAM kView = KEY_WOW64_32KEY;
 
 } // namespace
 
-std::wstring currentTestName() {
+std::wstring testProduct() {
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    return ovtest::toWide(std::string(info->test_suite_name()) + "." + info->name());
-}
-
-void record(OvKmfLogging::Logger& logger, int level, const char* functionName, const wchar_t* format, ...) {
-    va_list args;
-    va_start(args, format);
-    logger.logV(level, functionName, format, args);
-    va_end(args);
-}
-
-void recordNarrow(OvKmfLogging::Logger& logger, int level, const char* functionName, const char* format,
-                  ...) {
-    va_list args;
-    va_start(args, format);
-    logger.logV(level, functionName, format, args);
-    va_end(args);
-}
-
-std::string functionPrefixOf(const char* functionName) {
-    const SYSTEMTIME time = {};
-    const std::string header = OvKmfLogging::recordStart(time, 1, 2, " I", nullptr, 0);
-    return OvKmfLogging::recordStart(time, 1, 2, " I", functionName, 0).substr(header.size());
+    return ovtest::toWide(std::string(info->test_suite_name()) + "." + info->name() + "." +
+                          std::to_string(GetCurrentProcessId()));
 }
 
 std::wstring commonAppData() {
@@ -62,8 +36,8 @@ std::wstring localAppData() {
     return shellFolder(CSIDL_LOCAL_APPDATA);
 }
 
-MachineLog::MachineLog(std::wstring nameSpace_, std::wstring product_, std::wstring logName_)
-    : nameSpace(std::move(nameSpace_)), product(std::move(product_)), logName(std::move(logName_)) {
+MachineLog::MachineLog(std::wstring product_, std::wstring logName_)
+    : product(std::move(product_)), logName(std::move(logName_)) {
     ovtest::removeTree(folder());
 }
 
@@ -72,7 +46,7 @@ MachineLog::~MachineLog() {
 }
 
 std::wstring MachineLog::folder() const {
-    return commonAppData() + L"\\Orvanta\\NS\\" + nameSpace + L"\\Log\\" + product;
+    return commonAppData() + L"\\Orvanta\\NS\\" + kNameSpace + L"\\Log\\" + product;
 }
 
 std::wstring MachineLog::file(int generation) const {
@@ -88,11 +62,20 @@ std::vector<std::string> MachineLog::lines() const {
     return ovtest::splitLines(content());
 }
 
-LoggingValue::LoggingValue(std::wstring subKey, std::wstring name)
-    : key_(std::wstring(OvKmfLogging::kLoggingKey) + (subKey.empty() ? L"" : L"\\" + subKey)),
+std::vector<std::string> MachineLog::fromLabels() const {
+    std::vector<std::string> result;
+    for (const std::string& line : lines()) {
+        const std::string::size_type at = line.empty() ? 0 : line.find("] ") + 2;
+        result.push_back(line.substr(at, line.find(" (UTC") - at));
+    }
+    return result;
+}
+
+LoggingValue::LoggingValue(std::wstring subKey, std::wstring name, HKEY hive)
+    : hive_(hive), key_(std::wstring(OvKmfLogging::kLoggingKey) + (subKey.empty() ? L"" : L"\\" + subKey)),
       name_(std::move(name)) {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, KEY_QUERY_VALUE | kView, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExW(hive_, key_.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, &key) == ERROR_SUCCESS) {
         DWORD size = 0;
         if (RegQueryValueExW(key, name_.c_str(), nullptr, &type_, nullptr, &size) == ERROR_SUCCESS) {
             data_.resize(size);
@@ -101,18 +84,16 @@ LoggingValue::LoggingValue(std::wstring subKey, std::wstring name)
         }
         RegCloseKey(key);
     }
-    // Remember which levels below the Logging key do not exist yet, innermost first. The Logging
-    // key itself stays: other tests of the same lab may be writing values into it meanwhile.
-    const std::wstring logging = OvKmfLogging::kLoggingKey;
-    std::wstring path = key_;
-    while (path.size() > logging.size()) {
+    // The levels that do not exist yet, innermost first. HKLM's Logging key itself stays: the
+    // tests running beside this one write below it.
+    const std::wstring keep = hive_ == HKEY_LOCAL_MACHINE ? OvKmfLogging::kLoggingKey : L"SOFTWARE";
+    for (std::wstring path = key_; path.size() > keep.size(); path.resize(path.rfind(L'\\'))) {
         HKEY probe = nullptr;
-        if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ | kView, &probe) == ERROR_SUCCESS) {
+        if (RegOpenKeyExW(hive_, path.c_str(), 0, KEY_READ | KEY_WOW64_32KEY, &probe) == ERROR_SUCCESS) {
             RegCloseKey(probe);
             break;
         }
         createdKeys_.push_back(path);
-        path.resize(path.rfind(L'\\'));
     }
 }
 
@@ -122,8 +103,8 @@ LoggingValue::~LoggingValue() {
     } else {
         remove();
     }
-    for (const std::wstring& key : createdKeys_) { // innermost first
-        RegDeleteKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), kView, 0);
+    for (const std::wstring& key : createdKeys_) {
+        RegDeleteKeyExW(hive_, key.c_str(), KEY_WOW64_32KEY, 0);
     }
 }
 
@@ -131,13 +112,13 @@ void LoggingValue::setDword(DWORD value) {
     set(REG_DWORD, &value, sizeof(value));
 }
 
-void LoggingValue::setString(const std::wstring& value) {
-    set(REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
+void LoggingValue::setString(const std::wstring& value, DWORD type) {
+    set(type, value.c_str(), static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
 }
 
 void LoggingValue::remove() {
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, KEY_SET_VALUE | kView, &key) == ERROR_SUCCESS) {
+    if (RegOpenKeyExW(hive_, key_.c_str(), 0, KEY_SET_VALUE | KEY_WOW64_32KEY, &key) == ERROR_SUCCESS) {
         RegDeleteValueW(key, name_.c_str());
         RegCloseKey(key);
     }
@@ -145,40 +126,36 @@ void LoggingValue::remove() {
 
 void LoggingValue::set(DWORD type, const void* data, DWORD size) {
     HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_LOCAL_MACHINE, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE | kView, nullptr, &key,
+    if (RegCreateKeyExW(hive_, key_.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key,
                         nullptr) == ERROR_SUCCESS) {
         RegSetValueExW(key, name_.c_str(), 0, type, static_cast<const BYTE*>(data), size);
         RegCloseKey(key);
     }
 }
 
-std::wstring writerExe() {
+unsigned long runWriter(const std::wstring& product, const std::wstring& logName, int count,
+                        const std::wstring& tag, bool asNonAdministrator) {
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path(self);
-    return path.substr(0, path.rfind(L'\\') + 1) + L"log-writer.exe";
+    std::wstring exe(self);
+    exe = exe.substr(0, exe.rfind(L'\\') + 1) + L"log-writer.exe";
+    ovtest::ProcessOptions options;
+    options.asNonAdministrator = asNonAdministrator;
+    return ovtest::runProcess(ovtest::quote(exe) + L" " + kNameSpace + L" " + ovtest::quote(product) + L" " +
+                                  logName + L" " + std::to_wstring(count) + L" " + tag,
+                              options);
 }
 
 Record parseRecord(const std::string& line) {
-    // 2026-12-04 05:16:52.123 [1a2c.0f04]  I: text
+    static const std::regex start(
+        R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[[0-9a-f]{4,8}\.[0-9a-f]{4,8}\] (..): )");
+    std::smatch match;
     Record record;
-    if (line.size() < 42 || line[10] != ' ' || line[23] != ' ' || line[24] != '[') {
-        return record;
+    if (std::regex_search(line, match, start, std::regex_constants::match_continuous)) {
+        record.valid = true;
+        record.label = match.str(1);
+        record.text = match.suffix().str();
     }
-    record.date = line.substr(0, 10);
-    record.time = line.substr(11, 12);
-    const std::string::size_type dot = line.find('.', 25);
-    const std::string::size_type close = line.find(']', 25);
-    if (dot == std::string::npos || close == std::string::npos || dot > close || close + 5 > line.size() ||
-        line[close + 1] != ' ' || line.compare(close + 4, 2, ": ") != 0) {
-        return record;
-    }
-    char* end = nullptr;
-    record.processId = std::strtoul(line.c_str() + 25, &end, 16);
-    record.threadId = std::strtoul(line.c_str() + dot + 1, &end, 16);
-    record.label = line.substr(close + 2, 2);
-    record.text = line.substr(close + 6);
-    record.valid = dot - 25 >= 4 && close - dot - 1 >= 4;
     return record;
 }
 
