@@ -2,6 +2,8 @@
 
 #include "ProcessToken.h"
 
+#include <ov/ProcessUser.h>
+
 #include <logging/Log.h>
 #include <logging/LogPaths.h>
 #include <logging/LogSettings.h>
@@ -21,7 +23,7 @@ bool FileContextBase::refresh() {
     if (initialized_) {
         return false;
     }
-    isAdmin_ = isAdministrator();
+    isAdmin_ = ov::isAdmin(nullptr);
     LogRootKind kind = LogRootKind::Machine;
     if (isAdmin_) {
         folderSecurity_ =
@@ -55,7 +57,7 @@ bool FileContextBase::buildPaths(const std::wstring& root, bool isAdmin) {
     basePath_ = folder + L"\\" + logName_;
     if (isAdmin && (flags_ & PerUserFileName) != 0) {
         // Elevated processes of different users share the machine folder.
-        basePath_ += L"." + processUserSid();
+        basePath_ += L"." + processUserSidText();
     }
     return true;
 }

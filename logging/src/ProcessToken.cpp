@@ -1,6 +1,7 @@
 #include "ProcessToken.h"
 
 #include <ov/Handle.h>
+#include <ov/ProcessUser.h>
 #include <ov/Win32.h>
 
 #include <sddl.h>
@@ -31,21 +32,6 @@ std::vector<unsigned char> tokenInformation(TOKEN_INFORMATION_CLASS informationC
 
 } // namespace
 
-bool isAdministrator() {
-    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
-    PSID administrators = nullptr;
-    if (!AllocateAndInitializeSid(&ntAuthority, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0,
-                                  0, 0, 0, 0, &administrators)) {
-        return false;
-    }
-    BOOL member = FALSE;
-    if (!CheckTokenMembership(nullptr, administrators, &member)) {
-        member = FALSE;
-    }
-    FreeSid(administrators);
-    return member != FALSE;
-}
-
 bool isLowIntegrityProcess() {
     const std::vector<unsigned char> buffer = tokenInformation(TokenIntegrityLevel);
     if (buffer.empty()) {
@@ -63,14 +49,10 @@ bool isLowIntegrityProcess() {
     return *GetSidSubAuthority(sid, count - 1u) == SECURITY_MANDATORY_LOW_RID;
 }
 
-std::wstring processUserSid() {
-    const std::vector<unsigned char> buffer = tokenInformation(TokenUser);
-    if (buffer.empty()) {
-        return std::wstring();
-    }
-    const auto* user = reinterpret_cast<const TOKEN_USER*>(buffer.data());
+std::wstring processUserSidText() {
+    const ov::Sid sid = ov::processUserSid(nullptr);
     wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(user->User.Sid, &text)) {
+    if (!sid.hasValue() || !ConvertSidToStringSidW(const_cast<unsigned char*>(sid.bytes().data()), &text)) {
         return std::wstring();
     }
     ov::ScopedLocalMemory owner(text);
