@@ -1,0 +1,86 @@
+#include "PendingFileRenames.h"
+#include "PendingRenameList.h"
+
+#include "RegistrySandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace std::string_literals;
+
+namespace {
+
+const std::u16string kFolder = u"C:\\Kelvara\\2.70\\";
+
+std::vector<char16_t> units(const std::u16string& text) {
+    return std::vector<char16_t>(text.begin(), text.end());
+}
+
+struct FilterCase {
+    const char* name;
+    std::u16string list;
+    std::u16string kept; // the list written back, with its list-ending NUL
+    bool anyDropped;
+};
+
+} // namespace
+
+// Which pairs the filter drops, and the list it leaves, for the shapes the value takes on machines.
+TEST(PendingRenameList, DropsExactlyThePairsTouchingTheFolder) {
+    const std::u16string elsewhere = u"\\??\\C:\\Old\\a.dll\0\\??\\C:\\Old\\b.dll\0"s;
+    const std::u16string deletion = u"\\??\\C:\\Temp\\x.tmp\0\0"s;
+    const FilterCase cases[] = {
+        {"pairs elsewhere", elsewhere + deletion + u'\0', elsewhere + deletion + u'\0', false},
+        {"source in the folder", u"\\??\\C:\\Kelvara\\2.70\\a.dll\0\0"s + deletion + u'\0', deletion + u'\0',
+         true},
+        {"destination in the folder", deletion + u"\\??\\C:\\New\\a\0\\??\\C:\\Kelvara\\2.70\\a\0\0"s,
+         deletion + u'\0', true},
+        {"the folder itself", u"\\??\\C:\\Kelvara\\2.70\0\0"s + elsewhere + u'\0', elsewhere + u'\0', true},
+        {"letter case differs", u"\\??\\c:\\kelvara\\2.70\\a.dll\0\0\0"s,
+         u"\\??\\c:\\kelvara\\2.70\\a.dll\0\0\0"s, false},
+        {"all pairs dropped", u"\\??\\C:\\Kelvara\\2.70\\a\0\0\\??\\C:\\Kelvara\\2.70\0\0\0"s, u"\0"s, true},
+        {"no final NUL", u"\\??\\C:\\Kelvara\\2.70\\a\0\0"s + u"\\??\\C:\\Old\\a\0\\??\\C:\\Old\\b"s,
+         u"\\??\\C:\\Old\\a\0\\??\\C:\\Old\\b\0\0"s, true},
+    };
+    for (const FilterCase& c : cases) {
+        const PendingRenameFilter result = filterPendingRenames(c.list.data(), c.list.size(), kFolder);
+        EXPECT_EQ(result.anyDropped, c.anyDropped) << c.name;
+        EXPECT_EQ(result.kept, units(c.kept)) << c.name;
+    }
+}
+
+// The glue on the registry: the value is rewritten only when a pair was dropped, and a wrong type
+// or a folder without its backslash leaves it as it was.
+TEST(PendingFileRenames, RewritesTheValueOnlyWhenAPairWasDropped) {
+    ovtest::RegistrySandbox sandbox;
+    ASSERT_TRUE(sandbox.ok());
+    const std::wstring key = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+    const std::wstring name = L"PendingFileRenameOperations";
+    ASSERT_TRUE(sandbox.createKey(key));
+    const auto stored = [&](DWORD& type) {
+        std::vector<BYTE> data;
+        EXPECT_TRUE(sandbox.getValue(key, name, type, data));
+        return data;
+    };
+
+    removePendingFileOperationsInFolder(L"C:\\Kelvara\\2.70\\"); // no value: nothing created
+    EXPECT_FALSE(sandbox.valueExists(key, name));
+
+    ASSERT_TRUE(sandbox.setString(key, name, L"\\??\\C:\\Kelvara\\2.70\\a"));
+    removePendingFileOperationsInFolder(L"C:\\Kelvara\\2.70\\");
+    DWORD type = REG_NONE;
+    EXPECT_EQ(stored(type), ovtest::utf16Bytes(L"\\??\\C:\\Kelvara\\2.70\\a"s + L'\0'));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
+
+    const std::wstring mixed = L"\\??\\C:\\Kelvara\\2.70\\a\0\0\\??\\C:\\Old\\b\0\\??\\C:\\Old\\c\0\0"s;
+    ASSERT_TRUE(sandbox.setValue(key, name, REG_MULTI_SZ, ovtest::utf16Bytes(mixed)));
+    for (const wchar_t* bad : {L"", L"C:\\Kelvara\\2.70"}) {
+        removePendingFileOperationsInFolder(bad);
+        EXPECT_EQ(stored(type), ovtest::utf16Bytes(mixed));
+    }
+    removePendingFileOperationsInFolder(L"C:\\Kelvara\\2.70\\");
+    EXPECT_EQ(stored(type), ovtest::utf16Bytes(L"\\??\\C:\\Old\\b\0\\??\\C:\\Old\\c\0\0"s));
+    EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
+}
