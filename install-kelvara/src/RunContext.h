@@ -3,6 +3,9 @@
 
 #include <string>
 
+// The installation action's module id: base of its log name and its key below the product's modules.
+const wchar_t kModuleId[] = L"kelvara-win32";
+
 struct RunContext {
     std::wstring registryRoot; // ul_reg_root without its hive name
     std::wstring module;       // ul_module

@@ -3,6 +3,7 @@
 #include "Environment.h"
 #include "MainLogic.h"
 #include "RunContext.h"
+#include "UpdateActivation.h"
 
 #include <logging/Log.h>
 #include <ov/Win32.h>
@@ -12,16 +13,31 @@
 
 namespace {
 
-const wchar_t kModuleId[] = L"kelvara-win32";
 const wchar_t kLogNameSpace[] = L"clp";
 const wchar_t kLogProduct[] = L"Kelvara";
 const int kLogDefaultLevel = OvKmfLogging::Info;
 const unsigned kLogOpenFlags = 0;
 const int kExceptionResult = 7;
 
+// A library found in the executable's own folder (the framework's download folder, where anyone may
+// have put one) would run its code with the installer's rights: from here on, libraries come only
+// from the system folder. Looked up at run time, as Windows 7 without its loader update lacks it.
+void restrictLibrariesToSystemFolder() {
+    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+    const HMODULE kernel = GetModuleHandleW(L"kernel32");
+    const auto setDefaultDllDirectories =
+        kernel == nullptr ? nullptr
+                          : reinterpret_cast<SetDefaultDllDirectoriesFn>(
+                                reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    if (setDefaultDllDirectories == nullptr || !setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+        SetDllDirectoryW(L""); // at least not the current folder
+    }
+}
+
 } // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    restrictLibrariesToSystemFolder();
     const std::wstring logName = std::wstring(L"install-") + kModuleId;
     OvKmfLogging::open(kLogNameSpace, kLogProduct, logName.c_str(), kLogDefaultLevel, kLogOpenFlags);
 
@@ -48,6 +64,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
         MainLogic logic;
         result = logic.execute(context.silent);
         OV_KMF_LOG(OvKmfLogging::Info, L"Main logic returned: %d", result);
+        if (result == MainLogic::Done || result == MainLogic::DoneRebootRequired) {
+            activateUpdateModule(context);
+        }
     } catch (const std::exception& e) {
         OV_KMF_LOG(OvKmfLogging::Error, L"Exception %hs", e.what());
         result = kExceptionResult;
