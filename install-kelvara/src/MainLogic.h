@@ -11,9 +11,6 @@ public:
         DoneRebootRequired = 100,
     };
 
-    // Runs the sequence once; exceptions the sequence does not handle reach the caller.
+    // Runs the sequence once; only a failed service registration escapes it as an exception.
     int execute(bool silent);
 };
-
-// True when this 32-bit process runs on 64-bit Windows; false when that cannot be told.
-bool IsWow64();

@@ -1,0 +1,66 @@
+// Sequence step: upgrade detection, and the removal of what the earlier version runs: its network
+// drivers (with its own driver tool), its client and tunnel processes, two values of its client.
+#include "DriverTool.h"
+#include "InstallationSteps.h"
+#include "ProductLayout.h"
+
+#include <install-common/Customization.h>
+#include <install-common/ExecuteApplication.h>
+
+#include <exception>
+
+void detectUpgrade(InstallationRun& run) {
+    // A missing key or value, another type and an empty text all mean a first installation.
+    run.upgrade = run.registry.readString(product::kProductKey, L"AppPath", run.previousFolder) &&
+                  !run.previousFolder.empty();
+    if (!run.upgrade) {
+        OV_SEQUENCE_LOG(OvKmfLogging::Info, L"First time installation");
+        return;
+    }
+    OV_SEQUENCE_LOG(OvKmfLogging::Info, L"Upgrade scenario, old installation detected in: %s",
+                    run.previousFolder.c_str());
+}
+
+void removeOldComponents(InstallationRun& run) {
+    if (!run.upgrade) {
+        return;
+    }
+    // Each removal stands alone: a tool that is missing or fails changes nothing for the others.
+    const DriverTool tool(run.previousFolder);
+    const std::string tunnelingDriver = OVVpnCustomization::getOpenVpnTunnelingDriverName();
+    try {
+        const unsigned long code = tool.run("uninstall", tunnelingDriver);
+        OV_SEQUENCE_LOG(OvKmfLogging::Info, L"drivertool.exe uninstall returned %d", static_cast<int>(code));
+    } catch (const std::exception&) {
+        OV_SEQUENCE_LOG(OvKmfLogging::Error, L"drivertool.exe uninstall returned exception");
+    }
+
+    const std::string tapDriver = OVVpnCustomization::getOpenVpnTapDriverName();
+    if (OVVpnCustomization::isWintunSupported() && tapDriver != tunnelingDriver) {
+        OV_SEQUENCE_LOG(OvKmfLogging::Info, L"Uninstall old TAP driver as Wintun is used instead");
+        try {
+            const unsigned long code = tool.run("uninstall", tapDriver);
+            OV_SEQUENCE_LOG(OvKmfLogging::Info, L"drivertool.exe uninstall old tap returned %d",
+                            static_cast<int>(code));
+        } catch (const std::exception&) {
+            OV_SEQUENCE_LOG(OvKmfLogging::Error, L"drivertool.exe uninstall old tap returned exception");
+        }
+    }
+
+    OV_SEQUENCE_LOG(OvKmfLogging::Info, L"Uninstall callout driver");
+    try {
+        const unsigned long code =
+            tool.run("calloutuninstall", OVVpnCustomization::getWfpCalloutDriverName());
+        OV_SEQUENCE_LOG(OvKmfLogging::Info, L"drivertool.exe calloutuninstall returned %d",
+                        static_cast<int>(code));
+    } catch (const std::exception&) {
+        OV_SEQUENCE_LOG(OvKmfLogging::Error, L"drivertool.exe calloutuninstall returned exception");
+    }
+
+    ExecuteApplication::killProcessesByName(product::kClientExecutable, product::kClientQuitTimeoutMs,
+                                            run.previousFolder.c_str());
+    ExecuteApplication::killProcessesByName(product::kTunnelExecutable, product::kTunnelQuitTimeoutMs,
+                                            run.previousFolder.c_str());
+    run.registry.deleteValue(product::kProductKey, L"UiStartedOnceAfterInstallation");
+    run.registry.deleteValue(product::kProductKey, L"OEMInstallationDetected");
+}

@@ -1,0 +1,18 @@
+// Names of the product as the installation writes it to the machine: its registry key, its service
+// and the executables of a version folder.
+#pragma once
+
+namespace product {
+
+const wchar_t kProductKey[] = L"SOFTWARE\\Orvanta\\Kelvara";
+const wchar_t kServiceName[] = L"Kelvara Service";
+const wchar_t kServiceExecutable[] = L"ovvpnservice.exe";
+const wchar_t kClientExecutable[] = L"Kelvara.exe";
+const wchar_t kTunnelExecutable[] = L"openvpn.exe";
+const wchar_t kSupportToolExecutable[] = L"ovdiag_32.exe";
+const wchar_t kUninstallerExecutable[] = L"ovvpnuninstall.exe";
+// How long the client and the tunnel processes get to quit before they are terminated.
+const unsigned long kClientQuitTimeoutMs = 4000;
+const unsigned long kTunnelQuitTimeoutMs = 8000;
+
+} // namespace product
