@@ -124,11 +124,7 @@ void LoggerWin::open(const wchar_t* nameSpace, const wchar_t* product, const wch
             return;
         }
         flags_ = flags;
-        FileContextBase* created = createFileContext(nameSpace, product, logName, level, flags);
-        fileContext_.reset(dynamic_cast<FileContext*>(created));
-        if (!fileContext_) {
-            delete created;
-        }
+        fileContext_ = createFileContext(nameSpace, product, logName, level, flags);
         if ((flags & LogEverything) != 0) {
             // The registry is first read at the first record.
             setThreshold(Verbose);
@@ -223,11 +219,11 @@ bool LoggerWin::isFiltered(int level) {
     return Logger::isFiltered(level);
 }
 
-FileContextBase* LoggerWin::createFileContext(const wchar_t* nameSpace, const wchar_t* product,
-                                              const wchar_t* logName, int level, unsigned flags) {
+std::unique_ptr<FileContext> LoggerWin::createFileContext(const wchar_t* nameSpace, const wchar_t* product,
+                                                          const wchar_t* logName, int level, unsigned flags) {
     try {
-        return new FileContext(std::make_unique<FileSystem::Path>(), textOf(nameSpace), textOf(product),
-                               textOf(logName), level, flags);
+        return std::make_unique<FileContext>(std::make_unique<FileSystem::Path>(), textOf(nameSpace),
+                                             textOf(product), textOf(logName), level, flags);
     } catch (...) {
         return nullptr;
     }

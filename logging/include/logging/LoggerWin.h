@@ -14,7 +14,6 @@
 namespace OvKmfLogging {
 
 class FileContext;
-class FileContextBase;
 
 class LoggerWin : public Logger {
 public:
@@ -34,8 +33,9 @@ public:
     bool isFiltered(int level) override;
 
     // Creates the file context of an opened log; it touches nothing before its first refresh.
-    virtual FileContextBase* createFileContext(const wchar_t* nameSpace, const wchar_t* product,
-                                               const wchar_t* logName, int level, unsigned flags);
+    // Null when it cannot be created: records then reach only the debugger output.
+    virtual std::unique_ptr<FileContext> createFileContext(const wchar_t* nameSpace, const wchar_t* product,
+                                                           const wchar_t* logName, int level, unsigned flags);
 
 private:
     // Both logV: Char is the width of the caller's format.
