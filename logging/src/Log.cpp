@@ -36,10 +36,10 @@ void write(int level, const wchar_t* format, ...) {
     va_end(args);
 }
 
-void write(int level, const char* functionName, const wchar_t* format, ...) {
+void write(int level, Caller caller, const wchar_t* format, ...) {
     va_list args;
     va_start(args, format);
-    instance().logV(level, functionName, format, args);
+    instance().logV(level, caller.name, format, args);
     va_end(args);
 }
 
@@ -50,10 +50,10 @@ void write(int level, const char* format, ...) {
     va_end(args);
 }
 
-void write(int level, const char* functionName, const char* format, ...) {
+void write(int level, Caller caller, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    instance().logV(level, functionName, format, args);
+    instance().logV(level, caller.name, format, args);
     va_end(args);
 }
 

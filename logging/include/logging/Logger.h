@@ -1,6 +1,8 @@
 // The level logic every logger shares; LoggerWin is the Windows implementation.
 #pragma once
 
+#include <logging/PrintfFormat.h>
+
 #include <atomic>
 #include <cstdarg>
 
@@ -35,7 +37,7 @@ public:
     virtual int bannerLevel(unsigned flags);
 
     // Records without a function name.
-    virtual void log(int level, const char* format, ...);
+    virtual void log(int level, const char* format, ...) OV_KMF_PRINTF_FORMAT(3, 4);
     virtual void log(int level, const wchar_t* format, ...);
 
 protected:
