@@ -1,6 +1,10 @@
 #include <logging/LogSettings.h>
 
-#include <ov/Handle.h>
+#include <ov/Str.h>
+#include <ov/Win32Registry.h>
+
+#include <cstring>
+#include <vector>
 
 namespace OvKmfLogging {
 
@@ -11,61 +15,23 @@ namespace {
 const wchar_t kShellFoldersKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const DWORD kNotSet = 0xFFFFFFFF;
 
+// Stricter than Win32Registry::readDword (which also takes REG_NONE): only a 4-byte REG_DWORD counts.
 bool queryDword(const std::wstring& subKey, const wchar_t* name, DWORD& value) {
-    ov::ScopedRegKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, KEY_QUERY_VALUE | KEY_WOW64_32KEY, key.put()) !=
-        ERROR_SUCCESS) {
+    std::vector<BYTE> data;
+    DWORD type = REG_NONE;
+    if (!ov::Win32Registry(HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY).readValue(subKey, name, data, type) ||
+        type != REG_DWORD || data.size() != sizeof(value)) {
         return false;
     }
-    DWORD type = 0;
-    DWORD data = 0;
-    DWORD size = sizeof(data);
-    if (RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) !=
-            ERROR_SUCCESS ||
-        type != REG_DWORD || size != sizeof(data)) {
-        return false;
-    }
-    value = data;
+    std::memcpy(&value, data.data(), sizeof(value));
     return true;
 }
 
 // A REG_SZ or REG_EXPAND_SZ value as stored (not expanded); empty when missing.
 std::wstring queryString(HKEY root, const wchar_t* subKey, const wchar_t* name, REGSAM view) {
-    ov::ScopedRegKey key;
-    if (RegOpenKeyExW(root, subKey, 0, KEY_QUERY_VALUE | view, key.put()) != ERROR_SUCCESS) {
-        return std::wstring();
-    }
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExW(key.get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ) || size == 0) {
-        return std::wstring();
-    }
-    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-    if (RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&text[0]), &size) !=
-            ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ)) {
-        return std::wstring();
-    }
-    text.resize(size / sizeof(wchar_t));
-    if (!text.empty() && text.back() == L'\0') {
-        text.pop_back();
-    }
+    std::wstring text;
+    ov::Win32Registry(root, view).readString(subKey, name, text);
     return text;
-}
-
-std::wstring expandEnvironment(const wchar_t* text) {
-    const DWORD size = ExpandEnvironmentStringsW(text, nullptr, 0);
-    if (size == 0) {
-        return std::wstring();
-    }
-    std::wstring expanded(size, L'\0');
-    const DWORD written = ExpandEnvironmentStringsW(text, &expanded[0], size);
-    if (written == 0 || written > size) {
-        return std::wstring();
-    }
-    expanded.resize(written - 1);
-    return expanded;
 }
 
 // The first non-empty of: "RootPath" under the hive's logging key, the hive's shell folder,
@@ -76,7 +42,8 @@ std::wstring configuredOrKnownRoot(HKEY hive, const wchar_t* shellFolder, const 
         root = queryString(hive, kShellFoldersKey, shellFolder, 0);
     }
     if (root.empty()) {
-        root = expandEnvironment(environmentFolder);
+        root = environmentFolder;
+        ov::str::expandEnvironmentStrings(root);
     }
     return root;
 }

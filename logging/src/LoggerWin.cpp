@@ -47,7 +47,8 @@ const char* tooLargeMessageFormat(const char*) {
     return "OV_KMF_LOG failure: too large message. Format: %hs";
 }
 
-// Records are UTF-8: a wide message is converted, a narrow one is taken as it is.
+// Records are UTF-8: a wide message is converted, a narrow one is taken as it is. Unlike
+// ov::str::wideToUtf8, the conversion writes straight into the record: no copies of the message.
 std::size_t utf8Length(const char*, int length) {
     return static_cast<std::size_t>(length);
 }

@@ -52,7 +52,7 @@ bool isLowIntegrityProcess() {
 std::wstring processUserSidText() {
     const ov::Sid sid = ov::processUserSid(nullptr);
     wchar_t* text = nullptr;
-    if (!sid.hasValue() || !ConvertSidToStringSidW(const_cast<unsigned char*>(sid.bytes().data()), &text)) {
+    if (!sid.hasValue() || !ConvertSidToStringSidW(sid.get(), &text)) {
         return std::wstring();
     }
     ov::ScopedLocalMemory owner(text);
