@@ -20,8 +20,9 @@ trap 'tools/winelab.sh stop "$prefix"' EXIT
 tools/winelab.sh start "$prefix"
 
 # The version folder as the framework unpacks it: the action beside the product's executables
-# (our stand-ins for them in the lab).
-version=2.69.35.0
+# (our stand-ins for them in the lab). The version is the one the build was configured with.
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/test/CMakeCache.txt)
+[ -n "$version" ] || { echo "no project version in build/test/CMakeCache.txt"; exit 1; }
 folder=build/test/lab/versions/$version
 rm -rf "$folder" && mkdir -p "$folder"
 cp build/test/install-kelvara/install-kelvara.exe "$folder/"
@@ -36,7 +37,7 @@ before=0
 
 set +e
 env ul_reg_root='HKEY_LOCAL_MACHINE\SOFTWARE\Orvanta\Updater' \
-    ul_module=kelvara-win32 ul_version=$version ul_title='Kelvara 2.69.35.0' \
+    ul_module=kelvara-win32 ul_version=$version ul_title="Kelvara $version" \
     ul_silent_installation=yes \
     UL_ROOT_DIR='C:\Program Files (x86)\Orvanta\Kelvara' \
     kelvara_app_name=Kelvara kelvara_app_model_id=Orvanta.Kelvara \

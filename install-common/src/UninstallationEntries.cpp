@@ -1,5 +1,6 @@
 #include <install-common/UninstallationEntries.h>
 
+#include <ProductVersion.h>
 #include <logging/Log.h>
 #include <ov/Win32.h>
 #include <ov/Win32Registry.h>
@@ -12,7 +13,8 @@ const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Unin
 const char kProductKeyName[] = "Orvanta Kelvara";
 const char kProductKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvanta Kelvara";
 const wchar_t kPublisher[] = L"Orvanta Corporation";
-const unsigned kProductVersion[] = {2, 69, 35, 0};
+const unsigned kProductVersion[] = {OV_PRODUCT_VERSION_MAJOR, OV_PRODUCT_VERSION_MINOR,
+                                    OV_PRODUCT_VERSION_PATCH, OV_PRODUCT_VERSION_TWEAK};
 
 // Used by this unit only. Without view flags the entry lands in the process's own registry
 // view, where the system looks for the programs of its bitness.

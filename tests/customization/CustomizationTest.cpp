@@ -1,3 +1,4 @@
+#include <ProductVersion.h>
 #include <install-common/Customization.h>
 
 #include <gtest/gtest.h>
@@ -22,7 +23,7 @@ TEST(CustomizationTest, ShippedText) {
     std::unique_ptr<CustomizationSettings> table = loadCustomizationSettings();
     ASSERT_TRUE(table);
     EXPECT_EQ(14u, table->size());
-    EXPECT_EQ("2.69.35.0", table->at("Version"));
+    EXPECT_EQ(OV_PRODUCT_VERSION_TEXT, table->at("Version"));
     EXPECT_EQ(0u, table->count("SdkCompanyName"));
     const std::unique_ptr<CustomizationSettings> again = loadCustomizationSettings();
     EXPECT_NE(table.get(), again.get());
