@@ -1,12 +1,19 @@
 #!/usr/bin/env python3
-"""Checks the shipping executable: a PE32 (i386) GUI program that imports only system DLLs,
+"""Checks the shipping executable: a PE32 (i386) GUI program that imports only Known DLLs,
 carries the customization text as resource CONF 500 and a manifest asking for asInvoker."""
 import struct
 import sys
 
-ALLOWED = {"kernel32.dll", "advapi32.dll", "user32.dll", "shell32.dll", "ole32.dll", "oleaut32.dll",
-           "msvcrt.dll", "shlwapi.dll", "gdi32.dll", "userenv.dll", "version.dll", "wtsapi32.dll",
-           "psapi.dll", "comctl32.dll", "uuid.dll", "api-ms-win-crt-runtime-l1-1-0.dll"}
+# The KnownDLLs of current Windows 10 and 11 (HKLM\SYSTEM\CurrentControlSet\Control\Session
+# Manager\KnownDLLs), plus ntdll, which the loader itself is. Windows maps these from the system
+# folder only, so no DLL planted beside the executable (in a download folder, say) can stand in
+# for one. Any other import could be found next to the executable first.
+KNOWN_DLLS = {"advapi32.dll", "clbcatq.dll", "combase.dll", "comdlg32.dll", "coml2.dll", "difxapi.dll",
+              "gdi32.dll", "gdiplus.dll", "imagehlp.dll", "imm32.dll", "kernel32.dll", "msctf.dll",
+              "msvcrt.dll", "normaliz.dll", "nsi.dll", "ntdll.dll", "ole32.dll", "oleaut32.dll",
+              "psapi.dll", "rpcrt4.dll", "sechost.dll", "setupapi.dll", "shcore.dll", "shell32.dll",
+              "shlwapi.dll", "user32.dll", "wldap32.dll", "wow64.dll", "wow64base.dll", "wow64con.dll",
+              "wow64cpu.dll", "wow64win.dll", "wowarmhw.dll", "ws2_32.dll", "xtajit.dll"}
 
 
 def fail(message):
@@ -30,8 +37,10 @@ def main(path):
     if subsystem != 2:
         fail(f"subsystem {subsystem}, expected 2 (Windows GUI)")
     dirs = opt + 96
+    image_base = struct.unpack_from("<I", data, opt + 28)[0]
     import_rva, _ = struct.unpack_from("<II", data, dirs + 8)
     res_rva, _ = struct.unpack_from("<II", data, dirs + 16)
+    delay_rva, _ = struct.unpack_from("<II", data, dirs + 8 * 13)
     table = opt + optsize
     secs = [struct.unpack_from("<8sIIII", data, table + 40 * i) for i in range(sections)]
 
@@ -44,17 +53,21 @@ def main(path):
     def cstr(o):
         return data[o:data.index(b"\0", o)].decode("ascii")
 
-    dlls = []
-    o = off(import_rva)
-    while True:
-        name_rva = struct.unpack_from("<I", data, o + 12)[0]
-        if name_rva == 0:
-            break
-        dlls.append(cstr(off(name_rva)).lower())
-        o += 20
-    bad = [d for d in dlls if d not in ALLOWED]
-    if bad:
-        fail(f"imports DLLs that not every Windows has: {bad}")
+    def dll_names(rva, size, name_at, delay):
+        # Import descriptors of `size` bytes, up to one without a name.
+        o = off(rva) if rva else None
+        while o is not None and struct.unpack_from("<I", data, o + name_at)[0]:
+            name = struct.unpack_from("<I", data, o + name_at)[0]
+            if delay and not struct.unpack_from("<I", data, o)[0] & 1:
+                name -= image_base  # an old-style delay-load descriptor holds addresses, not RVAs
+            yield cstr(off(name)).lower()
+            o += size
+
+    dlls = list(dll_names(import_rva, 20, 12, False)) + list(dll_names(delay_rva, 32, 4, True))
+    unknown = sorted(set(d for d in dlls if d not in KNOWN_DLLS))
+    if unknown:
+        fail(f"imports DLLs that are not Known DLLs, so they could be loaded from beside the executable: "
+             f"{', '.join(unknown)}")
 
     base = off(res_rva)
 
