@@ -6,9 +6,6 @@
 
 #include <logging/Log.h>
 
-#ifndef OV_KMF_LOG_AS // until the logger offers it
-#define OV_KMF_LOG_AS(level, name, ...) ::OvKmfLogging::write((level), (name), __VA_ARGS__)
-#endif
 #define OV_SEQUENCE_LOG(level, ...) OV_KMF_LOG_AS((level), "MainLogic::execute", __VA_ARGS__)
 
 // Registers the product service (or re-points it at this version), lets the service manager
