@@ -29,7 +29,14 @@ std::wstring placeStandIn(const std::wstring& folder, const std::wstring& exeNam
 }
 
 std::vector<std::string> journalOf(const std::wstring& exePath) {
-    return splitLines(readFile(withoutExtension(exePath) + L".journal"));
+    const std::string prefix = toUtf8(exePath) + ": ";
+    std::vector<std::string> lines;
+    for (const std::string& line : splitLines(readFile(L"C:\\ovlab\\journal.log"))) {
+        if (line.compare(0, prefix.size(), prefix) == 0) {
+            lines.push_back(line.substr(prefix.size()));
+        }
+    }
+    return lines;
 }
 
 bool waitForJournalLine(const std::wstring& exePath, const std::string& line) {

@@ -14,7 +14,7 @@ namespace ovtest {
 std::wstring placeStandIn(const std::wstring& folder, const std::wstring& exeName,
                           const std::string& settings = "");
 
-// The lines the stand-in copy wrote to its journal so far.
+// The lines the stand-in copy wrote to the lab's journal so far, without its path.
 std::vector<std::string> journalOf(const std::wstring& exePath);
 
 // Waits up to 20 s until the journal holds the line; true when it does.

@@ -1,0 +1,306 @@
+"""The scenario lab's runner: the machine as states (probe), the work as actions (reset, unpack, install),
+rows checked with expect_state and expect_log; changes() compares two probes. `python3 tests/lab/lab.py
+probe [PREFIX_OR_BUILD_DIR] [FOLDER...]` prints a lab's probe (it starts and stops the lab's wineserver)."""
+import datetime
+import json
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+from typing import NamedTuple
+
+WINE = "/usr/lib/wine/wine64"
+REPO = Path(__file__).resolve().parents[2]
+DEFAULT_ROOT = r"C:\Program Files (x86)\Orvanta"
+SERVICE = "Kelvara Service"
+PROGRAMS = ("Kelvara.exe", "openvpn.exe", "ovvpnservice.exe", "drivertool32.exe", "drivertool64.exe",
+            "ovdiag_32.exe", "ovvpnuninstall.exe", "install-kelvara.exe")
+PRODUCT_KEYS = (r"SOFTWARE\Orvanta", r"SOFTWARE\Wow6432Node\Orvanta", r"SOFTWARE\OvLab",
+                r"SYSTEM\CurrentControlSet\Services\Kelvara Service",
+                r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvanta Kelvara")
+PRODUCT_VALUES = ((r"Software\Microsoft\Windows\CurrentVersion\Run", "KelvaraAutoStart"),
+                  (r"SYSTEM\CurrentControlSet\Control\Session Manager", "PendingFileRenameOperations"))
+LOGGING_KEY = r"SOFTWARE\Wow6432Node\Orvanta\KMF\Logging"  # the 32-bit view, seen from 64-bit labtool
+LOG_NAME = r"Orvanta\NS\clp\Log\Kelvara\install-kelvara-win32"
+JOURNAL = r"C:\ovlab\journal.log"
+READY = {"kelvara.exe": "window", "openvpn.exe": "started"}  # journal line of a started stand-in
+KILLED = 0xDEAD  # exit code of a run ended by on=[(N, "kill")]: record N never reaches the file
+MISSING = "missing"  # customization: an installer without the customization resource
+RECORD = re.compile(r"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) \[([0-9a-f]+)\.([0-9a-f]+)\] "
+                    r"(\*F|\*E|\.W| I| D| V): (.*)")
+ABSENT = type("Absent", (), {"__repr__": lambda self: "ABSENT"})()  # in an expected state: no such key
+
+
+def set_op(key, name, value):
+    """The apply operation that stores a value written as the probe shows it: str (REG_SZ), int
+    (REG_DWORD), list of str (REG_MULTI_SZ) or {"type": N, "hex": "..."} (exact bytes)."""
+    if isinstance(value, dict):
+        return ("set", key, name, value["type"], value["hex"])
+    if isinstance(value, int):
+        return ("set", key, name, 4, value.to_bytes(4, "little").hex())
+    text = value + "\0" if isinstance(value, str) else "".join(s + "\0" for s in value) + "\0"
+    return ("set", key, name, 1 if isinstance(value, str) else 7, text.encode("utf-16-le").hex())
+
+
+class Record(NamedTuple):
+    time: datetime.datetime
+    pid: int
+    tid: int
+    level: str  # F E W I D V
+    function: str  # empty for the banners
+    message: str
+
+    @property
+    def text(self):
+        """The compact form rows use: "I MainLogic::execute: DONE."."""
+        return f"{self.level} {self.function}: {self.message}" if self.function else f"{self.level} {self.message}"
+
+
+def parse_records(lines):
+    """Records of log lines; a line outside the format continues the message before it."""
+    records = []
+    for line in lines:
+        match = RECORD.fullmatch(line)
+        if match:
+            stamp, pid, tid, level, rest = match.groups()
+            function, message = rest.split(": ", 1) if ": " in rest and not rest.startswith("***") else ("", rest)
+            records.append(Record(datetime.datetime.strptime(stamp, "%Y-%m-%d %H:%M:%S.%f"), int(pid, 16),
+                                  int(tid, 16), level[1], function, message))
+        elif line.strip() and records:
+            records[-1] = records[-1]._replace(message=records[-1].message + "\n" + line)
+    return records
+
+
+class Run(NamedTuple):
+    exit_code: int
+    records: int  # records the installer mirrored to labtool, also those a kill kept from the file
+    log: list  # this run's Records, read across the log's generations
+    seconds: float  # wall time
+
+
+class Lab:
+    def __init__(self, build_dir=None):
+        self.build = Path(build_dir or os.environ.get("OV_BUILD_DIR") or REPO / "build" / "test").resolve()
+        self.prefix = self.build / "wineprefix"
+        self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all")
+        self.labtool = self.build / "tests" / "lab" / "labtool.exe"
+        self.log_max_kb = int(os.environ.get("OV_LAB_LOG_KB", "0"))  # small: rotations in the middle of runs
+        self.processes, self.roots, self._folders = [], {DEFAULT_ROOT}, None
+
+    def unix(self, path):
+        rest = path[2:].replace("\\", "/").lstrip("/")
+        return Path("/" + rest) if path[0] in "zZ" else self.prefix / f"drive_{path[0].lower()}" / rest
+
+    def win(self, path):
+        return "Z:" + str(Path(path).resolve()).replace("/", "\\")  # drive Z: is the Linux root
+
+    def wine(self, program, *args, input=None, env=None, timeout=120, check=True):
+        # Output through files, not pipes: Wine's helper processes (explorer.exe) inherit the
+        # descriptors and would keep a pipe open after the program ended.
+        files = [tempfile.TemporaryFile("w+", encoding="utf-8", errors="replace") for _ in range(2)]
+        with files[0] as out, files[1] as err:
+            code = subprocess.run([WINE, str(program), *map(str, args)], input=input, stdout=out, stderr=err,
+                                  encoding="utf-8", env=env or self.env, timeout=timeout).returncode
+            done = subprocess.CompletedProcess(program, code, *[f.seek(0) or f.read() for f in (out, err)])
+        if check and done.returncode:
+            raise RuntimeError(f"{Path(program).name} {' '.join(map(str, args))[:200]}: exit "
+                               f"{done.returncode}\n{done.stderr}")
+        return done
+
+    def apply(self, *ops):
+        self.wine(self.labtool, "apply", input="".join("\t".join(map(str, op)) + "\n" for op in ops))
+
+    def probe(self, *folders):
+        return json.loads(self.wine(self.labtool, "probe", *(folders or [DEFAULT_ROOT])).stdout)
+
+    def folders(self):
+        self._folders = self._folders or self.probe()["folders"]
+        return self._folders
+
+    def journal(self):
+        path = self.unix(JOURNAL)
+        return path.read_text("utf-8", "replace").splitlines() if path.exists() else []
+
+    def _lab_settings(self):
+        ops = [set_op(LOGGING_KEY + r"\Kelvara\install-kelvara-win32", "DebugOutputLogging", 1)]
+        return ops + ([set_op(LOGGING_KEY, "LogMaxSizeKB", self.log_max_kb)] if self.log_max_kb else [])
+
+    def _shortcut_entries(self):
+        roots = [self.unix(self.folders()[name]) for name in ("desktop", "programs")]
+        return sorted(str(path) for root in roots for path in root.rglob("*"))
+
+    def reset(self):
+        """Back to a machine without the product, with the lab's logging settings; the logs stay."""
+        for process in self.processes:
+            process.kill()
+            process.wait()
+        self.processes.clear()
+        self.apply(("service-delete", SERVICE), *[("kill", exe) for exe in PROGRAMS],
+                   *[("delete", key) for key in PRODUCT_KEYS], *[("delete", *value) for value in PRODUCT_VALUES],
+                   *self._lab_settings())
+        for root in self.roots:
+            shutil.rmtree(self.unix(root), ignore_errors=True)
+        pristine = self.prefix / "lab-pristine-shortcuts.json"  # the listing of the fresh prefix
+        if not pristine.exists():
+            pristine.write_text(json.dumps(self._shortcut_entries()))
+        keep = set(json.loads(pristine.read_text()))
+        for entry in reversed(self._shortcut_entries()):  # what is inside a folder comes first
+            if entry not in keep:
+                Path(entry).rmdir() if Path(entry).is_dir() else Path(entry).unlink()
+        self.unix(JOURNAL).unlink(missing_ok=True)
+
+    def unpack(self, version, root=DEFAULT_ROOT, installer=None, customization=None, settings=None, omit=()):
+        """The version folder as the outer framework unpacks it: the installer beside the stand-ins.
+        customization: bytes of the text, MISSING, or None for the installer as built. settings:
+        {"drivertool32": "exit_code=1", r"x64\\drivertool64": ...}. Returns the Windows path."""
+        folder, self.roots = f"{root}\\{version}", self.roots | {root}
+        target = self.unix(folder)
+        shutil.rmtree(target, ignore_errors=True)
+        shutil.copytree(self.build / "tests" / "fixtures" / "bin", target,
+                        ignore=shutil.ignore_patterns("*.txt", "*.journal"))
+        source = Path(installer or self.build / "install-kelvara" / "install-kelvara.exe")
+        if customization is None:
+            shutil.copy(source, target / "install-kelvara.exe")
+        else:
+            text = self.build / "lab-customization.txt"
+            text.write_bytes(b"" if customization == MISSING else customization)
+            stamp = ["--remove"] if customization == MISSING else ["--text", self.win(text)]
+            self.wine(self.build / "tools" / "stamp-conf" / "stamp-conf.exe", self.win(source),
+                      f"{folder}\\install-kelvara.exe", *stamp)
+        for base, text in (settings or {}).items():
+            (target / (base.replace("\\", "/") + ".txt")).write_text(text)
+        for name in omit:
+            (target / name.replace("\\", "/")).unlink()
+        return folder
+
+    def start(self, exe):
+        """Starts a stand-in (client or tunnel) in the background, as a user's machine has it, and
+        waits until it is ready. Detached: Wine's processes must not hold the runner's pipes."""
+        self.processes.append(subprocess.Popen([WINE, exe], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                               stderr=subprocess.DEVNULL, env=self.env))
+        line = exe + ": " + READY[exe.rsplit("\\", 1)[-1].lower()]
+        for _ in range(200):
+            if line in self.journal():
+                return
+            time.sleep(0.1)
+        raise RuntimeError(f"{exe} did not start")
+
+    def hold(self, *what):
+        """Holds ("file", PATH), ("mutex", NAME[, MS]) or ("service", NAME) until reset()."""
+        process = subprocess.Popen([WINE, str(self.labtool), "hold", *map(str, what)], stdin=subprocess.DEVNULL,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=self.env)
+        self.processes.append(process)
+        if process.stdout.readline().strip() != "holding":
+            raise RuntimeError(f"hold {what}: {process.stderr.read()}")
+        return process
+
+    def log_base(self, restricted=False):
+        """The log file without its ".log": a non-administrator logs under the user's folder."""
+        return str(self.unix(self.folders()["local_app_data" if restricted else "program_data"] + "\\" + LOG_NAME))
+
+    def _log(self, base):
+        """The log's lines, oldest generation first, and the index of the last start banner (or None)."""
+        paths = [Path(base + generation) for generation in (".2.log", ".1.log", ".log")]
+        lines = [line for path in paths if path.exists() for line in path.read_text("utf-8", "replace").splitlines()]
+        return lines, max((i for i, line in enumerate(lines) if "***  LOGGING STARTED  ***" in line), default=None)
+
+    def install(self, folder, env=None, restricted=False, no_debug_privilege=False, on=(), timeout=120):
+        """Runs <folder>\\install-kelvara.exe with the framework's environment (env overrides it;
+        None unsets) under labtool. on: [(N or text, "kill" or an apply operation tuple)]."""
+        version = folder.rstrip("\\").rsplit("\\", 1)[-1]
+        variables = {"ul_reg_root": r"HKEY_LOCAL_MACHINE\SOFTWARE\Orvanta\Updater", "ul_module": "kelvara-win32",
+                     "ul_version": version, "ul_title": f"Kelvara {version}", "ul_silent_installation": "yes",
+                     "UL_ROOT_DIR": r"C:\Program Files (x86)\Orvanta\Kelvara", "kelvara_app_name": "Kelvara",
+                     "kelvara_app_model_id": "Orvanta.Kelvara", **(env or {})}
+        # Windows names are case-insensitive: none of the eight may leak in from the caller's environment.
+        run_env = {k: v for k, v in self.env.items() if k.lower() not in {name.lower() for name in variables}}
+        run_env.update({k: v for k, v in variables.items() if v is not None})
+        self.apply(*self._lab_settings())
+        base = self.log_base(restricted)
+        lines, last = self._log(base)
+        before = None if last is None else lines[last]
+        flags = ["--restricted"] * restricted + ["--no-debug-privilege"] * no_debug_privilege
+        for when, action in on:
+            flags += ["--on", when, action if isinstance(action, str) else "|".join(map(str, action))]
+        started = time.monotonic()
+        done = self.wine(self.labtool, "run", *flags, "--", folder + r"\install-kelvara.exe", env=run_env,
+                         timeout=timeout)
+        seconds = time.monotonic() - started
+        out = dict(line.split(" ", 1) for line in done.stdout.splitlines() if line.startswith(("records ", "exit ")))
+        lines, last = self._log(base)
+        fresh = last is not None and lines[last] != before  # else this run wrote no banner, and no record
+        return Run(int(out["exit"]), int(out["records"]), parse_records(lines[last:]) if fresh else [], seconds)
+
+
+def _repr(value):
+    return repr(value)[:300]
+
+
+def state_differences(actual, expected, path=""):
+    """Where actual does not hold expected: every expected key present and equal (recursively),
+    ABSENT keys missing, lists equal as a whole, compiled patterns matching a whole string."""
+    if isinstance(expected, dict) and isinstance(actual, dict):
+        out = []
+        for key, want in expected.items():
+            where = f"{path}/{key}"
+            if want is ABSENT:
+                out += [f"{where}: should be absent, is {_repr(actual[key])}"] if key in actual else []
+            else:
+                out += state_differences(actual[key], want, where) if key in actual else [f"{where}: missing"]
+        return out
+    if isinstance(expected, re.Pattern):
+        return [] if isinstance(actual, str) and expected.fullmatch(actual) else [f"{path}: {_repr(actual)}"]
+    return [] if actual == expected else [f"{path}: expected {_repr(expected)}, is {_repr(actual)}"]
+
+
+def expect_state(probe, expected):
+    problems = state_differences(probe, expected)
+    if problems:
+        raise AssertionError("machine state differs:\n  " + "\n  ".join(problems))
+
+
+def flatten(state, path=()):
+    """{path tuple: leaf value} of a probe, for differences between two states."""
+    if isinstance(state, dict) and state:
+        return {k: v for key, value in state.items() for k, v in flatten(value, path + (key,)).items()}
+    return {path: state}
+
+
+def changes(before, after):
+    """[(path, before, after)] of every leaf that differs; ABSENT where one side lacks it."""
+    old, new = flatten(before), flatten(after)
+    return [(p, old.get(p, ABSENT), new.get(p, ABSENT)) for p in sorted(old.keys() | new.keys())
+            if old.get(p, ABSENT) != new.get(p, ABSENT)]
+
+
+def expect_log(run, in_order=(), absent=()):
+    """in_order: texts (or compiled patterns searched in them) that must appear in this order;
+    absent: texts or patterns no record may show."""
+    texts = [record.text for record in run.log]
+    hit = lambda want, text: want.search(text) if isinstance(want, re.Pattern) else want == text
+    dump = f"\nexit {run.exit_code}, records:\n  " + "\n  ".join(texts)
+    position = 0
+    for want in in_order:
+        position = next((i + 1 for i in range(position, len(texts)) if hit(want, texts[i])), None)
+        if position is None:
+            raise AssertionError(f"no record {want!r} (in this order)" + dump)
+    unwanted = [text for text in texts for want in absent if hit(want, text)]
+    if unwanted:
+        raise AssertionError(f"unwanted records {unwanted!r}" + dump)
+
+
+if __name__ == "__main__":
+    if sys.argv[1:2] != ["probe"]:
+        sys.exit("usage: lab.py probe [PREFIX_OR_BUILD_DIR] [FOLDER...]")
+    place = Path(sys.argv[2]) if len(sys.argv) > 2 else None
+    lab = Lab(place.parent if place and (place / "drive_c").is_dir() else place)
+    winelab = REPO / "tools" / "winelab.sh"
+    subprocess.run([winelab, "start", lab.prefix], check=True)
+    try:
+        print(json.dumps(lab.probe(*sys.argv[3:]), indent=2, sort_keys=True, ensure_ascii=False))
+    finally:
+        subprocess.run([winelab, "stop", lab.prefix], check=True)
