@@ -15,7 +15,8 @@ from typing import NamedTuple
 
 WINE = "/usr/lib/wine/wine64"
 REPO = Path(__file__).resolve().parents[2]
-DEFAULT_ROOT = r"C:\Program Files (x86)\Orvanta"
+DEFAULT_ROOT = r"C:\Program Files (x86)\Orvanta"  # what the probe lists
+INSTALL_ROOT = DEFAULT_ROOT + r"\Kelvara"  # UL_ROOT_DIR of the runs, holding the version folders
 SERVICE = "Kelvara Service"
 PROGRAMS = ("Kelvara.exe", "openvpn.exe", "ovvpnservice.exe", "drivertool32.exe", "drivertool64.exe",
             "ovdiag_32.exe", "ovvpnuninstall.exe", "install-kelvara.exe")
@@ -77,7 +78,7 @@ def parse_records(lines):
 
 class Run(NamedTuple):
     exit_code: int
-    records: int  # records the installer mirrored to labtool, also those a kill kept from the file
+    records: int  # records mirrored to labtool until the last `on` action (a kill keeps the last from the file)
     log: list  # this run's Records, read across the log's generations
     seconds: float  # wall time
 
@@ -137,7 +138,7 @@ class Lab:
         """Back to a machine without the product, with the lab's logging settings; the logs stay."""
         for process in self.processes:
             process.kill()
-            process.wait()
+            process.communicate()
         self.processes.clear()
         self.apply(("service-delete", SERVICE), *[("kill", exe) for exe in PROGRAMS],
                    *[("delete", key) for key in PRODUCT_KEYS], *[("delete", *value) for value in PRODUCT_VALUES],
@@ -153,7 +154,7 @@ class Lab:
                 Path(entry).rmdir() if Path(entry).is_dir() else Path(entry).unlink()
         self.unix(JOURNAL).unlink(missing_ok=True)
 
-    def unpack(self, version, root=DEFAULT_ROOT, installer=None, customization=None, settings=None, omit=()):
+    def unpack(self, version, root=INSTALL_ROOT, installer=None, customization=None, settings=None, omit=()):
         """The version folder as the outer framework unpacks it: the installer beside the stand-ins.
         customization: bytes of the text, MISSING, or None for the installer as built. settings:
         {"drivertool32": "exit_code=1", r"x64\\drivertool64": ...}. Returns the Windows path."""
@@ -214,7 +215,7 @@ class Lab:
         version = folder.rstrip("\\").rsplit("\\", 1)[-1]
         variables = {"ul_reg_root": r"HKEY_LOCAL_MACHINE\SOFTWARE\Orvanta\Updater", "ul_module": "kelvara-win32",
                      "ul_version": version, "ul_title": f"Kelvara {version}", "ul_silent_installation": "yes",
-                     "UL_ROOT_DIR": r"C:\Program Files (x86)\Orvanta\Kelvara", "kelvara_app_name": "Kelvara",
+                     "UL_ROOT_DIR": INSTALL_ROOT, "kelvara_app_name": "Kelvara",
                      "kelvara_app_model_id": "Orvanta.Kelvara", **(env or {})}
         # Windows names are case-insensitive: none of the eight may leak in from the caller's environment.
         run_env = {k: v for k, v in self.env.items() if k.lower() not in {name.lower() for name in variables}}

@@ -394,15 +394,21 @@ int run(const Strings& args) {
         !CreateRestrictedToken(self.get(), 0, restricted, &disabled, noDebugPrivilege, &deleted, 0, nullptr,
                                token.put()) ||
         !CreateProcessAsUserW(token.get(), nullptr, &command[0], nullptr, nullptr, FALSE,
-                              DEBUG_ONLY_THIS_PROCESS, nullptr, nullptr, &startup, &info)) {
+                              actions.empty() ? 0 : DEBUG_ONLY_THIS_PROCESS, nullptr, nullptr, &startup,
+                              &info)) {
         check(GetLastError(), L"run " + command);
         return 2;
     }
     const ov::ScopedHandle process(info.hProcess), thread(info.hThread);
+    // Debugged only until the last action: under a Wine debugger, a C++ exception whose clean-up
+    // closes a service handle unwinds into a corrupt frame (0xC0000005), which Windows never does.
     unsigned records = 0;
     DEBUG_EVENT event = {};
-    for (DWORD status = DBG_CONTINUE;
-         WaitForDebugEvent(&event, INFINITE) && event.dwDebugEventCode != EXIT_PROCESS_DEBUG_EVENT;
+    const auto pending = [&] {
+        return std::any_of(actions.begin(), actions.end(), [](const auto& a) { return !a.first.empty(); });
+    };
+    for (DWORD status = DBG_CONTINUE; pending() && WaitForDebugEvent(&event, INFINITE) &&
+                                      event.dwDebugEventCode != EXIT_PROCESS_DEBUG_EVENT;
          ContinueDebugEvent(event.dwProcessId, event.dwThreadId, status)) {
         const OUTPUT_DEBUG_STRING_INFO& output = event.u.DebugString;
         const DWORD code = event.dwDebugEventCode;
@@ -426,8 +432,15 @@ int run(const Strings& args) {
                                : code == LOAD_DLL_DEBUG_EVENT     ? event.u.LoadDll.hFile
                                                                   : nullptr);
     }
-    ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
-    std::printf("records %u\nexit %lu\n", records, event.u.ExitProcess.dwExitCode);
+    DWORD exitCode = 0;
+    if (event.dwDebugEventCode == EXIT_PROCESS_DEBUG_EVENT) {
+        ContinueDebugEvent(event.dwProcessId, event.dwThreadId, DBG_CONTINUE);
+    } else if (!actions.empty()) {
+        DebugActiveProcessStop(info.dwProcessId);
+    }
+    WaitForSingleObject(process.get(), INFINITE);
+    GetExitCodeProcess(process.get(), &exitCode);
+    std::printf("records %u\nexit %lu\n", records, exitCode);
     return actionsOk ? 0 : 3;
 }
 

@@ -1,0 +1,224 @@
+"""Rows of the installation sequence: a first installation, upgrades, the reboot endings, customization and
+naming variants, a failed service registration, the same version run twice, and the update packages marked
+after a successful run. Each row starts from a machine without the product."""
+import re
+import unittest
+
+from lab import ABSENT, INSTALL_ROOT, MISSING, Lab, expect_log, expect_state, set_op
+
+A, B = "2.68.0.0", "2.69.35.0"
+PRODUCT, RUN_KEY = r"SOFTWARE\Orvanta\Kelvara", r"Software\Microsoft\Windows\CurrentVersion\Run"
+UPDATES = r"SOFTWARE\Orvanta\Updater\updates\kelvara-win32"
+SEQ, SERVICE = "I MainLogic::execute: ", "Kelvara Service"
+SHIPPED = open(Lab().build / "install-kelvara" / "res" / "customization.txt", "rb").read()
+STOPPED = re.compile("service is stopped")
+
+
+def installed(folder, name="Kelvara", marker="true"):
+    """The machine state a successful installation from folder leaves."""
+    client = {"target": folder + r"\Kelvara.exe", "working_directory": folder, "arguments": ""}
+    return {"registry": {
+        PRODUCT: {"AppPath": folder, "ProductName": name, "InstallationRootDirectory": INSTALL_ROOT,
+                  "TunnelingDriverChangeDone": marker},
+        PRODUCT + r"\modules\kelvara-win32": {"path": folder},
+        r"SYSTEM\CurrentControlSet\Services\Kelvara Service": {
+            "DisplayName": "Orvanta Kelvara Service", "Description": "Orvanta Kelvara Service"},
+        r"SOFTWARE\Wow6432Node\Orvanta\KMF\Logging": {"LogMaxSizeKB": 5000},
+        r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvanta Kelvara": {
+            "Publisher": "Orvanta Corporation", "UninstallString": folder + r"\ovvpnuninstall.exe",
+            "DisplayIcon": folder + r"\ovvpnuninstall.exe", "DisplayName": name,
+            "DisplayVersion": re.compile(r"\d+\.\d+\.\d+\.\d+")}},
+        "service": {"image": f'"{folder}\\ovvpnservice.exe"', "start_type": 2, "state": "running"},
+        "shortcuts": {f"Desktop\\{name}.lnk": client, f"Programs\\{name}\\{name}.lnk": client,
+                      f"Programs\\{name}\\Support Tool.lnk": {"target": folder + r"\ovdiag_32.exe"}}}
+
+
+class SequenceRows(unittest.TestCase):
+    lab = Lab()
+
+    def setUp(self):
+        self.lab.reset()
+
+    def version(self, name, exit_code=0, customization=None, settings=None, omit=(), **run):
+        """Unpacks a version and runs its installer; the folder and the run."""
+        folder = self.lab.unpack(name, customization=customization, settings=settings, omit=omit)
+        result = self.lab.install(folder, **run)
+        self.assertEqual(result.exit_code, exit_code, "\n".join(r.text for r in result.log))
+        return folder, result
+
+    def tool_calls(self):
+        """(tool folder, arguments, working folder) of each driver tool run, from the stand-ins' journal."""
+        lines = [line.split(": ", 1) for line in self.lab.journal() if "drivertool" in line.split(": ", 1)[0]]
+        commands = [re.sub(r'^command line ".*?" ', "", event) for _, event in lines if event.startswith("command")]
+        folders = [event[len("working directory "):] for _, event in lines if event.startswith("working")]
+        return [(exe.rsplit("\\", 1)[0], c, f) for (exe, _), c, f in zip(lines[::2], commands, folders)]
+
+    def test_first_installation_marks_the_installed_update_package(self):
+        self.lab.apply(*[("set", f"{UPDATES}\\{p}", "", 1, "") for p in ("2.0.0.0", B, "3.0.0.0")])
+        folder, run = self.version(B)
+        expect_state(self.lab.probe(), installed(folder))
+        expect_state(self.lab.probe(), {"registry": {f"{UPDATES}\\{p}": {"status": s} for p, s in (
+            ("2.0.0.0", "inactive"), (B, "active"), ("3.0.0.0", "inactive"))}})
+        self.assertEqual(self.tool_calls(), [(folder, "install Orvanta Kelvara ovkelvarawintun", folder)])
+        expect_log(run, ["I ov::ul::UpdatedService::create: Kelvara Service service is registered",
+                         SEQ + "First time installation", SEQ + "drivertool.exe install returned 0",
+                         SEQ + "Mark wintun driver installation completed",
+                         "I ov::ul::ServiceBase::startService: Service 'Kelvara Service' started", SEQ + "DONE.",
+                         "I activateUpdateModule: Deactivating update 2.0.0.0",
+                         f"I activateUpdateModule: Activating update {B}",
+                         "I activateUpdateModule: Deactivating update 3.0.0.0", "I WinMain: Returning: 0"],
+                   [STOPPED, re.compile("Old data|Upgrade scenario")])
+
+    def test_upgrade_takes_down_the_earlier_version(self):
+        earlier, _ = self.version(A, env={"kelvara_app_name": "Kelvara Old"})
+        self.lab.apply(set_op(PRODUCT, "UiStartedOnceAfterInstallation", 1),
+                       set_op(PRODUCT, "OEMInstallationDetected", "yes"), set_op(RUN_KEY, "KelvaraAutoStart", "x"))
+        other = self.lab.unpack("other", root=r"C:\Other")
+        for exe in (earlier + r"\Kelvara.exe", earlier + r"\openvpn.exe", other + r"\Kelvara.exe"):
+            self.lab.start(exe)
+        folder, run = self.version(B)
+        state = self.lab.probe()
+        expect_state(state, installed(folder))
+        expect_state(state, {"registry": {PRODUCT: {"UiStartedOnceAfterInstallation": ABSENT,
+                                                    "OEMInstallationDetected": ABSENT}},
+                             "shortcuts": {r"Desktop\Kelvara Old.lnk": ABSENT,
+                                           r"Programs\Kelvara Old\Kelvara Old.lnk": ABSENT}})
+        self.assertNotIn(RUN_KEY, state["registry"])
+        self.assertFalse([f for f in state["files"][r"C:\Program Files (x86)\Orvanta"] if A in f])
+        self.assertEqual(sorted(state["processes"]), sorted([other + r"\Kelvara.exe", folder + r"\ovvpnservice.exe"]))
+        self.assertEqual(self.tool_calls()[1:], [
+            (earlier, "uninstall Orvanta Kelvara ovkelvarawintun", earlier),
+            (earlier, "uninstall Orvanta Kelvara ovkelvaratap", earlier),
+            (earlier, "calloutuninstall Orvanta Kelvara ovkelvarawfpcallout", earlier),
+            (folder, "install Orvanta Kelvara ovkelvarawintun", folder)])
+        journal = self.lab.journal()
+        stopped = journal.index(earlier + r"\ovvpnservice.exe: state stopped")
+        self.assertLess(stopped, next(i for i, line in enumerate(journal) if "uninstall" in line))
+        expect_log(run, ["I ov::ul::UpdatedService::update: Kelvara Service service is updated",
+                         "I ov::ul::UpdatedService::stop: Kelvara Service service is stopped",
+                         f"{SEQ}Upgrade scenario, old installation detected in: {earlier}",
+                         SEQ + "drivertool.exe uninstall returned 0",
+                         SEQ + "Uninstall old TAP driver as Wintun is used instead",
+                         SEQ + "drivertool.exe uninstall old tap returned 0", SEQ + "Uninstall callout driver",
+                         SEQ + "drivertool.exe calloutuninstall returned 0",
+                         re.compile(r"Terminating process: \d+\. exe: Kelvara\.exe"),
+                         re.compile(r"Terminating process: \d+\. exe: openvpn\.exe"),
+                         SEQ + "Remove KelvaraAutoStart registry succeeded:1", SEQ + "drivertool.exe install returned 0",
+                         SEQ + "Old data removed: 1", SEQ + "DONE."])
+
+    def test_upgrades_from_a_missing_folder_and_over_a_file_in_use(self):
+        self.lab.apply(("set", PRODUCT, "AppPath", 1, "C:\\Gone\0".encode("utf-16-le").hex()))
+        _, run = self.version(B)
+        expect_log(run, [f"{SEQ}Upgrade scenario, old installation detected in: C:\\Gone",
+                         "E MainLogic::execute: drivertool.exe uninstall returned exception",
+                         "E MainLogic::execute: drivertool.exe uninstall old tap returned exception",
+                         "E MainLogic::execute: drivertool.exe calloutuninstall returned exception",
+                         SEQ + "Old data removed: 0", SEQ + "DONE."])
+        earlier, _ = self.version(A)
+        self.lab.hold("file", earlier + r"\ovdiag_32.exe")
+        _, run = self.version(B)
+        expect_log(run, [SEQ + "Old data removed: 1", SEQ + "DONE."])
+        pending = self.lab.probe()["registry"][r"SYSTEM\CurrentControlSet\Control\Session Manager"]
+        self.assertEqual(pending["PendingFileRenameOperations"][-4:],
+                         ["\\??\\" + earlier + r"\ovdiag_32.exe", "", "\\??\\" + earlier, ""])
+
+    def test_reboot_endings(self):
+        # The tool asks for a reboot; silent: the client tells the user, nothing is stopped.
+        folder, run = self.version(A, 100, settings={"drivertool32": "exit_code=1"})
+        expect_state(self.lab.probe(), {"registry": {PRODUCT: {"TunnelingDriverChangeDone": ABSENT}},
+                                        "service": {"state": "running"}})
+        expect_log(run, [SEQ + "drivertool.exe install returned 1",
+                         SEQ + "DONE. Reboot requested. Handle notification at UI side"], [STOPPED])
+        # Not silent: the product is stopped, but never a service this run registered.
+        self.lab.reset()
+        _, run = self.version(A, 100, settings={"drivertool32": "exit_code=1"}, env={"ul_silent_installation": None})
+        expect_log(run, [SEQ + "DONE. Reboot requested. Stop product"], [STOPPED])
+        self.assertEqual(self.lab.probe()["service"]["state"], "running")
+        folder = self.lab.unpack(B, settings={"drivertool32": "exit_code=1"})
+        self.lab.start(folder + r"\Kelvara.exe")
+        run = self.lab.install(folder, env={"ul_silent_installation": ""})
+        self.assertEqual(run.exit_code, 100)
+        expect_log(run, [SEQ + "DONE. Reboot requested. Stop product", STOPPED,
+                         re.compile(r"Terminating process: \d+\. exe: Kelvara\.exe")])
+        state = self.lab.probe()
+        self.assertEqual((state["service"]["state"], [p for p in state["processes"] if "Kelvara.exe" in p]),
+                         ("stopped", []))
+        # A tool that cannot be started, and a service that does not start, need a reboot too.
+        self.lab.reset()
+        _, run = self.version(A, 100, omit=["drivertool32.exe"], settings={"ovvpnservice": "start=fail\n"
+                                                                            "start_pending_ms=300"})
+        expect_log(run, [re.compile(r"^E ExecuteApplication::executeUtility: Can't create process: \d+"),
+                         "E MainLogic::execute: drivertool.exe install returned exception",
+                         "E ov::ul::ServiceBase::startService: Service 'Kelvara Service' is not started. State: 1",
+                         "W ov::ul::UpdatedService::start: Kelvara Service service can't be started, require reboot",
+                         SEQ + "DONE. Reboot requested. Handle notification at UI side"])
+
+    def test_tool_answers_and_customizations(self):
+        # Any other answer of the tool is only logged: no marker, no reboot.
+        _, run = self.version(A, settings={"drivertool32": "exit_code=2"})
+        expect_log(run, [SEQ + "drivertool.exe install returned 2", SEQ + "DONE."], [re.compile("Mark wintun")])
+        for text, removals in (
+                (b"WintunSupported=0\nOpenVpnTapDriverName=ovkelvaratap", ["uninstall Orvanta Kelvara ovkelvarawintun"]),
+                (b"OpenVpnTapDriverName=ovkelvarawintun", ["uninstall Orvanta Kelvara ovkelvarawintun"]),
+                (b"SdkProductName=Kelvara", ["uninstall Orvanta Kelvara ovkelvarawintun", "uninstall Orvanta Kelvara "]),
+                (b"SdkCompanyName=Acme\nSdkProductName=Tunnel\nOpenVpnTunnelingDriverName=acmetun",
+                 ["uninstall Acme Tunnel acmetun", "uninstall Acme Tunnel "])):
+            with self.subTest(text):
+                self.lab.reset()
+                self.version(A)
+                folder, run = self.version(B, customization=text)
+                callout = "calloutuninstall " + " ".join(removals[0].split()[1:3]) + " ovkelvarawfpcallout"
+                install = "install " + removals[0].split(" ", 1)[1]
+                self.assertEqual([c for _, c, _ in self.tool_calls()[1:]], [*removals, callout, install])
+                marked = (SEQ + "Mark wintun driver installation completed",)
+                expect_log(run, *((), marked) if text.startswith(b"Wintun") else (marked, ()))
+
+    def test_other_application_name_and_model_id(self):
+        env = {"kelvara_app_name": "Orvanta Tunnel", "kelvara_app_model_id": "Orvanta.Tunnel"}
+        folder, run = self.version(B, env=env)
+        expect_state(self.lab.probe(), installed(folder, "Orvanta Tunnel"))
+        expect_log(run, ['I MainLogic::execute: App model id: "Orvanta.Tunnel"',
+                         "I ::SetAppModelId: Setting AppModelId:Orvanta.Tunnel"])
+
+    def test_failed_service_registration_ends_the_run(self):
+        self.version(A)
+        self.lab.hold("service", SERVICE)  # marked for delete: it can be opened but not changed
+        _, run = self.version(B, 7)
+        expect_log(run, [re.compile(r"^E WinMain: Exception Type: Win32Exception, .*Function: "
+                                    r"ov::ul::UpdatedService::update, .*Error Code : 1072", re.S),
+                         "I WinMain: Returning: 7"],
+                   [re.compile("First time installation|Upgrade scenario|DONE"), re.compile("activateUpdateModule")])
+
+    def test_same_version_twice_keeps_its_folder(self):
+        folder, _ = self.version(B)
+        _, run = self.version(B)
+        expect_log(run, [f"{SEQ}Upgrade scenario, old installation detected in: {folder}",
+                         f"{SEQ}Old data kept: {folder} is the folder of this installation", SEQ + "DONE."],
+                   [re.compile("Old data removed")])
+        expect_state(self.lab.probe(), installed(folder))
+
+    def test_update_packages_and_the_module_path(self):
+        packages = ("1.0", "2.0", "3.0", "4.0-rc")
+        self.lab.apply(*[("set", f"{UPDATES}\\{p}", "", 1, "") for p in packages])
+        untouched = {"registry": {**{f"{UPDATES}\\{p}": {"status": ABSENT} for p in packages},
+                                  PRODUCT + r"\modules\kelvara-win32": ABSENT}}
+        for exit_code, kwargs in ((1, {"restricted": True}), (9, {"customization": MISSING})):
+            self.version("2.0", exit_code, **kwargs)
+            expect_state(self.lab.probe(), untouched)
+        _, run = self.version("2.0")
+        expect_log(run, ["I activateUpdateModule: Deactivating update 1.0", "I activateUpdateModule: Activating update 2.0",
+                         "I activateUpdateModule: Deactivating update 3.0",
+                         "I activateUpdateModule: Deactivating update 4.0-rc"])
+        # The version compares with letter case: 4.0-RC is not the package 4.0-rc.
+        folder, _ = self.version("4.0-RC")
+        expect_state(self.lab.probe(), {"registry": {**{f"{UPDATES}\\{p}": {"status": "inactive"} for p in packages},
+                                                     PRODUCT + r"\modules\kelvara-win32": {"path": folder}}})
+        # Without a registry root no package is marked, but the module's folder is still recorded.
+        self.lab.reset()
+        folder, run = self.version(A, env={"ul_reg_root": None})
+        expect_state(self.lab.probe(), {"registry": {PRODUCT + r"\modules\kelvara-win32": {"path": folder}}})
+        expect_log(run, [], [re.compile("activateUpdateModule")])
+
+
+if __name__ == "__main__":
+    unittest.main()
