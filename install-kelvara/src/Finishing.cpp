@@ -2,6 +2,7 @@
 // restart-time file operation left that would touch this version's folder.
 #include "InstallationSteps.h"
 #include "PendingFileRenames.h"
+#include "ProductLayout.h"
 
 #include <ov/DirectoryTree.h>
 #include <ov/ModulePaths.h>
@@ -22,6 +23,7 @@ void finishInstallation(InstallationRun& run) {
         } else {
             const bool removed = ov::removeDirectoryTree(run.previousFolder, true);
             OV_SEQUENCE_LOG(OvKmfLogging::Info, L"Old data removed: %d", removed ? 1 : 0);
+            run.registry.deleteValue(product::kProductKey, product::kUpgradeFromValue);
         }
     }
     removePendingFileOperationsInFolder(ov::getExecutableFolder() + L"\\");

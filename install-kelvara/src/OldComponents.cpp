@@ -6,6 +6,8 @@
 
 #include <install-common/Customization.h>
 #include <install-common/ExecuteApplication.h>
+#include <ov/ModulePaths.h>
+#include <ov/SamePath.h>
 
 #include <exception>
 
@@ -16,6 +18,15 @@ void detectUpgrade(InstallationRun& run) {
     if (!run.upgrade) {
         OV_SEQUENCE_LOG(OvKmfLogging::Info, L"First time installation");
         return;
+    }
+    // This version's own folder in AppPath, and another one recorded as being left: an earlier run of
+    // this version was cut short during its upgrade, which is finished now.
+    std::wstring leaving;
+    if (ov::isSamePath(run.previousFolder, ov::getExecutableFolder()) &&
+        run.registry.readString(product::kProductKey, product::kUpgradeFromValue, leaving) &&
+        !leaving.empty() && !ov::isSamePath(leaving, run.previousFolder)) {
+        OV_SEQUENCE_LOG(OvKmfLogging::Info, L"Resuming the interrupted upgrade from %s", leaving.c_str());
+        run.previousFolder = leaving;
     }
     OV_SEQUENCE_LOG(OvKmfLogging::Info, L"Upgrade scenario, old installation detected in: %s",
                     run.previousFolder.c_str());

@@ -5,6 +5,9 @@
 namespace product {
 
 const wchar_t kProductKey[] = L"SOFTWARE\\Orvanta\\Kelvara";
+// The folder an upgrade under way is leaving, kept until that folder is removed, so that the
+// upgrade is finished by the next run even when this one is cut short after AppPath changed.
+const wchar_t kUpgradeFromValue[] = L"UpgradeFromPath";
 const wchar_t kServiceName[] = L"Kelvara Service";
 const wchar_t kServiceExecutable[] = L"ovvpnservice.exe";
 const wchar_t kClientExecutable[] = L"Kelvara.exe";

@@ -4,6 +4,7 @@
 #include "ProductLayout.h"
 
 #include <ov/ModulePaths.h>
+#include <ov/SamePath.h>
 
 namespace {
 
@@ -24,7 +25,11 @@ void writeProductValues(InstallationRun& run) {
 
     registry.createKeyPath(product::kProductKey);
     registry.writeString(product::kProductKey, L"InstallationRootDirectory", run.installationRoot);
-    registry.writeString(product::kProductKey, L"AppPath", ov::getExecutableFolder());
+    const std::wstring moduleFolder = ov::getExecutableFolder();
+    if (run.upgrade && !ov::isSamePath(run.previousFolder, moduleFolder)) {
+        registry.writeString(product::kProductKey, product::kUpgradeFromValue, run.previousFolder);
+    }
+    registry.writeString(product::kProductKey, L"AppPath", moduleFolder);
     registry.writeString(product::kProductKey, L"ProductName", run.applicationName);
 
     // Older versions started the client through the Run key; the client now starts itself.

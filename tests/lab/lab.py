@@ -109,7 +109,7 @@ class Lab:
             done = subprocess.CompletedProcess(program, code, *[f.seek(0) or f.read() for f in (out, err)])
         if check and done.returncode:
             raise RuntimeError(f"{Path(program).name} {' '.join(map(str, args))[:200]}: exit "
-                               f"{done.returncode}\n{done.stderr}")
+                               f"{done.returncode}\n{done.stdout}{done.stderr}")
         return done
 
     def apply(self, *ops):

@@ -38,6 +38,7 @@ const std::pair<const wchar_t*, const wchar_t*> kProbedKeys[] = {
     {L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvanta Kelvara", nullptr},
     {L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", L"PendingFileRenameOperations"},
     {L"SOFTWARE\\OvLab", nullptr}};
+const DWORD kKilledByLabExitCode = 0xDEAF; // a process ended by `apply kill`
 const DWORD kKilledExitCode = 0xDEAD;
 
 std::string quote(const std::wstring& text) {
@@ -221,8 +222,12 @@ void forEachProcess(const Strings& names, DWORD access, Visit visit) {
                     OpenProcess(access | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
                 wchar_t path[MAX_PATH] = {};
                 DWORD size = MAX_PATH;
-                visit(process.get(),
-                      QueryFullProcessImageNameW(process.get(), 0, path, &size) ? path : entry.szExeFile);
+                const bool named = QueryFullProcessImageNameW(process.get(), 0, path, &size) != FALSE;
+                // The id may belong to another process by now, once the listed one has ended.
+                const wchar_t* file = std::wcsrchr(path, L'\\');
+                if (!named || _wcsicmp(file != nullptr ? file + 1 : path, name.c_str()) == 0) {
+                    visit(process.get(), named ? path : entry.szExeFile);
+                }
             }
         }
     }
@@ -352,7 +357,7 @@ bool apply(const Strings& f) {
     } else if (op == L"kill" && f.size() == 2) {
         error = 0;
         forEachProcess({f[1]}, PROCESS_TERMINATE | SYNCHRONIZE, [&](HANDLE process, const wchar_t*) {
-            TerminateProcess(process, 1);
+            TerminateProcess(process, kKilledByLabExitCode);
             error = WaitForSingleObject(process, 10000) == WAIT_OBJECT_0 ? error : ERROR_TIMEOUT;
         });
     }

@@ -1,0 +1,55 @@
+"""Convergence: an installation stopped at any of its records (a power cut, a killed process) and then
+simply run again, as the framework does, ends in the state an uninterrupted run leaves. The run is
+stopped deterministically: labtool receives each record as a debugger would and terminates the
+installer at record N, before that record is written. OV_CONVERGENCE_EVERY=k tries every k-th record."""
+import os
+import unittest
+
+from lab import Lab, changes, set_op
+
+A, B = "2.68.0.0", "2.69.35.0"
+UPDATES = r"SOFTWARE\Orvanta\Updater\updates\kelvara-win32"
+EVERY = int(os.environ.get("OV_CONVERGENCE_EVERY", "1"))
+
+
+class Convergence(unittest.TestCase):
+    lab = Lab()
+
+    def start(self, upgrade):
+        """The start state: a machine without the product, or with version A and its client running."""
+        self.lab.reset()
+        self.lab.apply(*[set_op(f"{UPDATES}\\{p}", "status", "unknown") for p in (A, B)])
+        if upgrade:
+            earlier = self.lab.unpack(A)
+            self.assertEqual(self.lab.install(earlier).exit_code, 0)
+            self.lab.start(earlier + r"\Kelvara.exe")
+        return self.lab.unpack(B)
+
+    def converges(self, upgrade):
+        what = "upgrade" if upgrade else "first installation"
+        reference = self.lab.install(self.start(upgrade))
+        self.assertEqual(reference.exit_code, 0)
+        expected, failures = self.lab.probe(), []
+        points = range(1, len(reference.log) + 1, EVERY)
+        for record in points:
+            folder = self.start(upgrade)
+            stopped = self.lab.install(folder, on=[(record, "kill")])
+            again = self.lab.install(folder)
+            difference = changes(expected, self.lab.probe())
+            if stopped.exit_code == 0xDEAD and again.exit_code == 0 and not difference:
+                continue
+            failures.append(f"stopped before record {record} ({reference.log[record - 1].text}): exit "
+                            f"{stopped.exit_code:#x}, run again {again.exit_code}, differs in {[p for p, _, _ in difference]}")
+        print(f"\nconvergence of the {what}: {len(points)} interruption points (every {EVERY}. record of "
+              f"{len(reference.log)}), {len(points) - len(failures)} converged")
+        self.assertEqual(failures, [], "\n".join(failures))
+
+    def test_first_installation(self):
+        self.converges(upgrade=False)
+
+    def test_upgrade(self):
+        self.converges(upgrade=True)
+
+
+if __name__ == "__main__":
+    unittest.main()
