@@ -10,7 +10,9 @@ A, B = "2.68.0.0", "2.69.35.0"
 PRODUCT, RUN_KEY = r"SOFTWARE\Orvanta\Kelvara", r"Software\Microsoft\Windows\CurrentVersion\Run"
 UPDATES = r"SOFTWARE\Orvanta\Updater\updates\kelvara-win32"
 SEQ, SERVICE = "I MainLogic::execute: ", "Kelvara Service"
-SHIPPED = open(Lab().build / "install-kelvara" / "res" / "customization.txt", "rb").read()
+VERSION = re.search(r"CMAKE_PROJECT_VERSION:STATIC=(.*)", (Lab().build / "CMakeCache.txt").read_text())[1]
+ARP = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvanta Kelvara"
+LOGGING = r"SOFTWARE\Wow6432Node\Orvanta\KMF\Logging"
 STOPPED = re.compile("service is stopped")
 
 
@@ -22,12 +24,11 @@ def installed(folder, name="Kelvara", marker="true"):
                   "TunnelingDriverChangeDone": marker},
         PRODUCT + r"\modules\kelvara-win32": {"path": folder},
         r"SYSTEM\CurrentControlSet\Services\Kelvara Service": {
-            "DisplayName": "Orvanta Kelvara Service", "Description": "Orvanta Kelvara Service"},
-        r"SOFTWARE\Wow6432Node\Orvanta\KMF\Logging": {"LogMaxSizeKB": 5000},
-        r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvanta Kelvara": {
-            "Publisher": "Orvanta Corporation", "UninstallString": folder + r"\ovvpnuninstall.exe",
-            "DisplayIcon": folder + r"\ovvpnuninstall.exe", "DisplayName": name,
-            "DisplayVersion": re.compile(r"\d+\.\d+\.\d+\.\d+")}},
+            "DisplayName": "Orvanta Kelvara Service", "Description": "Orvanta Kelvara Service", "Type": 16,
+            "Start": 2, "ErrorControl": 0},
+        LOGGING: {"LogMaxSizeKB": 5000},
+        ARP: {"Publisher": "Orvanta Corporation", "UninstallString": folder + r"\ovvpnuninstall.exe",
+              "DisplayIcon": folder + r"\ovvpnuninstall.exe", "DisplayName": name, "DisplayVersion": VERSION}},
         "service": {"image": f'"{folder}\\ovvpnservice.exe"', "start_type": 2, "state": "running"},
         "shortcuts": {f"Desktop\\{name}.lnk": client, f"Programs\\{name}\\{name}.lnk": client,
                       f"Programs\\{name}\\Support Tool.lnk": {"target": folder + r"\ovdiag_32.exe"}}}
@@ -67,20 +68,23 @@ class SequenceRows(unittest.TestCase):
                          "I activateUpdateModule: Deactivating update 2.0.0.0",
                          f"I activateUpdateModule: Activating update {B}",
                          "I activateUpdateModule: Deactivating update 3.0.0.0", "I WinMain: Returning: 0"],
-                   [STOPPED, re.compile("Old data|Upgrade scenario")])
+                   [STOPPED, re.compile("Old data|Upgrade scenario|KelvaraAutoStart")])
 
     def test_upgrade_takes_down_the_earlier_version(self):
-        earlier, _ = self.version(A, env={"kelvara_app_name": "Kelvara Old"})
-        self.lab.apply(set_op(PRODUCT, "UiStartedOnceAfterInstallation", 1),
-                       set_op(PRODUCT, "OEMInstallationDetected", "yes"), set_op(RUN_KEY, "KelvaraAutoStart", "x"))
+        earlier, _ = self.version(A, env={"kelvara_app_name": "Kelvara Old"},
+                                  settings={"ovvpnservice": "stop_pending_ms=1000"})
+        self.lab.apply(set_op(PRODUCT, "UiStartedOnceAfterInstallation", 1), set_op(ARP, "Comments", "kept"),
+                       set_op(PRODUCT, "OEMInstallationDetected", "yes"), set_op(RUN_KEY, "KelvaraAutoStart", "x"),
+                       set_op(LOGGING, "LogMaxSizeKB", 20000))
         other = self.lab.unpack("other", root=r"C:\Other")
         for exe in (earlier + r"\Kelvara.exe", earlier + r"\openvpn.exe", other + r"\Kelvara.exe"):
             self.lab.start(exe)
         folder, run = self.version(B)
         state = self.lab.probe()
-        expect_state(state, installed(folder))
+        expect_state(state, {**installed(folder), "registry": {**installed(folder)["registry"],
+                                                               LOGGING: {"LogMaxSizeKB": 20000}}})
         expect_state(state, {"registry": {PRODUCT: {"UiStartedOnceAfterInstallation": ABSENT,
-                                                    "OEMInstallationDetected": ABSENT}},
+                                                    "OEMInstallationDetected": ABSENT}, ARP: {"Comments": "kept"}},
                              "shortcuts": {r"Desktop\Kelvara Old.lnk": ABSENT,
                                            r"Programs\Kelvara Old\Kelvara Old.lnk": ABSENT}})
         self.assertNotIn(RUN_KEY, state["registry"])
@@ -94,6 +98,8 @@ class SequenceRows(unittest.TestCase):
         journal = self.lab.journal()
         stopped = journal.index(earlier + r"\ovvpnservice.exe: state stopped")
         self.assertLess(stopped, next(i for i, line in enumerate(journal) if "uninstall" in line))
+        self.assertIn(earlier + r"\Kelvara.exe: exit", journal)  # it quit when asked
+        self.assertEqual(len([r for r in run.log if "Adjusted token privilege" in r.message]), 1)
         expect_log(run, ["I ov::ul::UpdatedService::update: Kelvara Service service is updated",
                          "I ov::ul::UpdatedService::stop: Kelvara Service service is stopped",
                          f"{SEQ}Upgrade scenario, old installation detected in: {earlier}",
@@ -107,7 +113,7 @@ class SequenceRows(unittest.TestCase):
                          SEQ + "Old data removed: 1", SEQ + "DONE."])
 
     def test_upgrades_from_a_missing_folder_and_over_a_file_in_use(self):
-        self.lab.apply(("set", PRODUCT, "AppPath", 1, "C:\\Gone\0".encode("utf-16-le").hex()))
+        self.lab.apply(("set", PRODUCT, "AppPath", 2, "C:\\Gone\0".encode("utf-16-le").hex()))  # REG_EXPAND_SZ
         _, run = self.version(B)
         expect_log(run, [f"{SEQ}Upgrade scenario, old installation detected in: C:\\Gone",
                          "E MainLogic::execute: drivertool.exe uninstall returned exception",
@@ -145,11 +151,13 @@ class SequenceRows(unittest.TestCase):
                          ("stopped", []))
         # A tool that cannot be started, and a service that does not start, need a reboot too.
         self.lab.reset()
-        _, run = self.version(A, 100, omit=["drivertool32.exe"], settings={"ovvpnservice": "start=fail\n"
-                                                                            "start_pending_ms=300"})
+        _, run = self.version(A, 100, omit=["drivertool32.exe"])
         expect_log(run, [re.compile(r"^E ExecuteApplication::executeUtility: Can't create process: \d+"),
                          "E MainLogic::execute: drivertool.exe install returned exception",
-                         "E ov::ul::ServiceBase::startService: Service 'Kelvara Service' is not started. State: 1",
+                         SEQ + "DONE. Reboot requested. Handle notification at UI side"])
+        self.lab.reset()
+        _, run = self.version(A, 100, settings={"ovvpnservice": "start=fail\nstart_pending_ms=300"})
+        expect_log(run, ["E ov::ul::ServiceBase::startService: Service 'Kelvara Service' is not started. State: 1",
                          "W ov::ul::UpdatedService::start: Kelvara Service service can't be started, require reboot",
                          SEQ + "DONE. Reboot requested. Handle notification at UI side"])
 
@@ -174,9 +182,14 @@ class SequenceRows(unittest.TestCase):
                 expect_log(run, *((), marked) if text.startswith(b"Wintun") else (marked, ()))
 
     def test_other_application_name_and_model_id(self):
+        # A nested earlier name leaves its folders, removed when empty, innermost first.
+        self.version(A, env={"kelvara_app_name": "Orvanta\\Kelvara"})
+        programs = self.lab.unix(self.lab.folders()["programs"])
+        self.assertTrue((programs / "Orvanta" / "Kelvara" / "Support Tool.lnk").exists())
         env = {"kelvara_app_name": "Orvanta Tunnel", "kelvara_app_model_id": "Orvanta.Tunnel"}
         folder, run = self.version(B, env=env)
         expect_state(self.lab.probe(), installed(folder, "Orvanta Tunnel"))
+        self.assertFalse((programs / "Orvanta").exists())
         expect_log(run, ['I MainLogic::execute: App model id: "Orvanta.Tunnel"',
                          "I ::SetAppModelId: Setting AppModelId:Orvanta.Tunnel"])
 
@@ -185,15 +198,22 @@ class SequenceRows(unittest.TestCase):
         self.lab.hold("service", SERVICE)  # marked for delete: it can be opened but not changed
         _, run = self.version(B, 7)
         expect_log(run, [re.compile(r"^E WinMain: Exception Type: Win32Exception, .*Function: "
-                                    r"ov::ul::UpdatedService::update, .*Error Code : 1072", re.S),
+                                    r"ov::ul::UpdatedService::update, File: .*UpdatedService\.cpp, Line: \d+, Error Code : 1072",
+                                    re.S),
                          "I WinMain: Returning: 7"],
                    [re.compile("First time installation|Upgrade scenario|DONE"), re.compile("activateUpdateModule")])
 
     def test_same_version_twice_keeps_its_folder(self):
         folder, _ = self.version(B)
-        _, run = self.version(B)
-        expect_log(run, [f"{SEQ}Upgrade scenario, old installation detected in: {folder}",
-                         f"{SEQ}Old data kept: {folder} is the folder of this installation", SEQ + "DONE."],
+        # Folders compare as Windows compares them: AppPath in other letters is still this folder.
+        self.lab.apply(set_op(PRODUCT, "AppPath", folder.lower() + "\\"))
+        self.lab.start(folder + r"\Kelvara.exe")
+        run = self.lab.install(folder)
+        expect_log(run, [f"{SEQ}Upgrade scenario, old installation detected in: {folder.lower()}\\",
+                         f'I ExecuteApplication::executeUtility: Executing: "{folder.lower()}\\\\drivertool32.exe" '
+                         "calloutuninstall Orvanta Kelvara ovkelvarawfpcallout",
+                         re.compile(r"Terminating process: \d+\. exe: Kelvara\.exe"),
+                         f"{SEQ}Old data kept: {folder.lower()}\\ is the folder of this installation", SEQ + "DONE."],
                    [re.compile("Old data removed")])
         expect_state(self.lab.probe(), installed(folder))
 
