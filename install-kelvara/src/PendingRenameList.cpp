@@ -34,6 +34,12 @@ PendingRenameFilter filterPendingRenames(const char16_t* units, std::size_t coun
             continue;
         }
         if (!sourcePending) {
+            // An empty source ends the list: Windows reads no further, so what follows is no
+            // operation and is not kept. Kept pairs therefore never start with a NUL, and a second
+            // pass over the output finds the same pairs.
+            if (units[stringStart] == u'\0') {
+                break;
+            }
             sourcePending = true;
             pairStart = stringStart;
             stringStart = i + 1;

@@ -26,7 +26,8 @@ struct PendingRenameFilter {
 
 // Splits count units into pairs and drops every pair whose source or destination contains folder
 // (which ends with a backslash), or equals its device-path form "\??\folder-without-backslash".
-// Comparisons are case-sensitive. Unit 0 is never taken as the end of a string, and a string that
-// runs to the end of the data ends there; nothing beyond count is read.
+// Comparisons are case-sensitive. Unit 0 is never taken as the end of a string, a string that runs
+// to the end of the data ends there, and the list ends at its first empty source string; nothing
+// beyond count is read.
 PendingRenameFilter filterPendingRenames(const char16_t* units, std::size_t count,
                                          const std::u16string& folder);

@@ -43,6 +43,8 @@ TEST(PendingRenameList, DropsExactlyThePairsTouchingTheFolder) {
         {"all pairs dropped", u"\\??\\C:\\Kelvara\\2.70\\a\0\0\\??\\C:\\Kelvara\\2.70\0\0\0"s, u"\0"s, true},
         {"no final NUL", u"\\??\\C:\\Kelvara\\2.70\\a\0\0"s + u"\\??\\C:\\Old\\a\0\\??\\C:\\Old\\b"s,
          u"\\??\\C:\\Old\\a\0\\??\\C:\\Old\\b\0\0"s, true},
+        {"data after the list's end", u"\\??\\C:\\Kelvara\\2.70\\a\0\0"s + deletion + u"\0x\0y\0\0"s,
+         deletion + u'\0', true},
     };
     for (const FilterCase& c : cases) {
         const PendingRenameFilter result = filterPendingRenames(c.list.data(), c.list.size(), kFolder);
