@@ -1,8 +1,9 @@
 """The whole-run benchmark (run it with tools/bench/install-bench.sh): the first installation and the
 upgrade of the main job, each N times from the same start state, at the default log level, against a
-baseline measured in the same run: a bare process start of the same build (ovdiag_32.exe, which
-returns at once, started as the installer is: under labtool run) and each driver tool command line
-of the runs, started alone as the installer starts it (run-alone.exe).
+baseline measured in the same run, right after each measured run so that both see the same load of
+the shared machine: a bare process start of the same build (ovdiag_32.exe, which returns at once,
+started as the installer is: under labtool run) and each driver tool command line of the run,
+started alone as the installer starts it (run-alone.exe).
 
 Per run: the steps, child processes and mandated waits come from the step timeline of the main
 job's report (records and journal); own work = wall time - bare start - child processes - mandated
@@ -34,14 +35,27 @@ def timed(lab, program, *args):
 
 
 def sample(lab, folder):
+    """One measured run, and its baseline measured right after it, under the same load of the machine:
+    a bare start of ovdiag_32.exe and each driver tool command line of the run started alone."""
     seen = len(lab.journal())
     run = lab.install(folder, timeout=None)
     if run.exit_code != 0:
         raise SystemExit(f"install-bench: the run of {folder} ended with {run.exit_code}, not 0")
     journal = lab.journal()[seen:]
-    span = (run.log[-1].time - run.log[0].time).total_seconds() * 1000
-    return {"wall": run.seconds * 1000, "outside": run.seconds * 1000 - span,
-            "steps": timeline(run.log, journal), "calls": driver_tool_calls(journal)}
+    s = {"wall": run.seconds * 1000, "span": (run.log[-1].time - run.log[0].time).total_seconds() * 1000,
+         "steps": timeline(run.log, journal), "calls": driver_tool_calls(journal), "alone": []}
+    s["bare"] = timed(lab, lab.labtool, "run", "--", folder + r"\ovdiag_32.exe")[0]
+    for command, where in s["calls"]:
+        if not lab.unix(where).exists():  # the upgrade removed the earlier version's folder
+            lab.unpack(where.rsplit("\\", 1)[-1], root=ROOT)
+        s["alone"].append(float(timed(lab, lab.build / "tools" / "bench" / "run-alone.exe", 1, where, command)[1].stdout))
+    items = [item for step in s["steps"] for item in step.items]
+    s["children"] = sum(i.ms for i in items if i.kind == "child")
+    s["waits"] = sum(i.ms for i in items if i.kind == "wait")
+    s["own"] = s["wall"] - s["bare"] - s["children"] - s["waits"]
+    s["unavoidable"] = s["bare"] + sum(s["alone"]) + s["waits"]
+    s["ratio"] = s["wall"] / s["unavoidable"]
+    return s
 
 
 def first_installation(lab, a, b):
@@ -58,51 +72,35 @@ def upgrade(lab, a, b):
     return sample(lab, lab.unpack(b, root=ROOT))
 
 
-def baseline(lab, a, b, calls, n):
-    """(bare start ms, {(command line, folder): ms alone}), medians of n, both version folders present."""
-    lab.reset()
-    lab.unpack(a, root=ROOT)
-    folder = lab.unpack(b, root=ROOT)
-    bare = statistics.median(timed(lab, lab.labtool, "run", "--", folder + r"\ovdiag_32.exe")[0] for _ in range(n))
-    run_alone = lab.build / "tools" / "bench" / "run-alone.exe"
-    alone = {call: statistics.median(float(t) for t in timed(lab, run_alone, n, call[1], call[0])[1].stdout.split())
-             for call in sorted(set(calls))}
-    return bare, alone
+TOTALS = (("process start and exit, beyond a bare start", lambda s: s["wall"] - s["span"] - s["bare"]),
+          ("wall time", lambda s: s["wall"]),
+          ("child processes in the run", lambda s: s["children"]),
+          ("mandated waits", lambda s: s["waits"]),
+          ("baseline: bare process start", lambda s: s["bare"]),
+          ("baseline: child processes alone", lambda s: sum(s["alone"])),
+          ("unavoidable: baseline + mandated waits", lambda s: s["unavoidable"]),
+          ("own work", lambda s: s["own"]))
 
 
-def account(s, bare, alone):
-    """Own work and ratio of one sample."""
-    items = [item for step in s["steps"] for item in step.items]
-    children = sum(i.ms for i in items if i.kind == "child")
-    waits = sum(i.ms for i in items if i.kind == "wait")
-    s.update(children=children, waits=waits, own=s["wall"] - bare - children - waits,
-             unavoidable=bare + sum(alone[call] for call in s["calls"]) + waits)
-    s["ratio"] = s["wall"] / s["unavoidable"]
-    return s
+def median_cell(values, digits=0):
+    return f"{statistics.median(values):>10.{digits}f}" if values else f"{'-':>10}"
 
 
-def table(results, bare):
+def table(results):
     """Per-step medians (whole and own work), then the totals, for each scenario side by side."""
     names = list(dict.fromkeys(step.name for samples in results.values() for s in samples for step in s["steps"]))
-    median = lambda values: statistics.median(values) if values else None
-    cell = lambda v, digits=0: f"{v:>10.{digits}f}" if v is not None else f"{'-':>10}"
     lines = [f"{'':42}" + "".join(f"{name:>20}" for name in results),
              f"{'step (median ms)':42}" + f"{'whole':>10}{'own work':>10}" * len(results)]
     for name in names:
         row = f"  {name:40}"
         for samples in results.values():
             steps = [step for s in samples for step in s["steps"] if step.name == name]
-            row += cell(median([st.ms for st in steps])) + cell(median([st.ms - sum(i.ms for i in st.items)
-                                                                        for st in steps]))
+            row += median_cell([st.ms for st in steps]) + median_cell([st.ms - sum(i.ms for i in st.items) for st in steps])
         lines.append(row)
-    rows = (("process start and exit, beyond a bare start", lambda s: s["outside"] - bare, 0),
-            ("wall time", lambda s: s["wall"], 0), ("child processes in the run", lambda s: s["children"], 0),
-            ("mandated waits", lambda s: s["waits"], 0), ("unavoidable: baseline + mandated waits",
-                                                          lambda s: s["unavoidable"], 0),
-            ("own work", lambda s: s["own"], 0), ("ratio", lambda s: s["ratio"], 2))
-    for label, value, digits in rows:
-        lines.append(f"{label:42}" + "".join(cell(median([value(s) for s in samples]), digits) + f"{'':10}"
-                                             for samples in results.values()))
+    for label, value in TOTALS:
+        lines.append(f"{label:42}" + "".join(median_cell([value(s) for s in samples]) + " " * 10 for samples in results.values()))
+    lines.append(f"{'ratio':42}" + "".join(median_cell([s["ratio"] for s in samples], 2) + " " * 10
+                                           for samples in results.values()))
     return lines
 
 
@@ -121,14 +119,14 @@ def main(argv):
     for name, scenario in (("first installation", first_installation), ("upgrade", upgrade)):
         results[name] = [scenario(lab, a, b) for _ in range(args.runs)]
         print(f"  {name}: {', '.join(str(round(s['wall'])) for s in results[name])} ms", flush=True)
-    bare, alone = baseline(lab, a, b, [c for samples in results.values() for s in samples for c in s["calls"]], args.runs)
-    print(f"baseline: bare process start (ovdiag_32.exe under labtool run) {bare:.1f} ms")
-    for (command, folder), ms in alone.items():
-        print(f"baseline: alone {ms:6.1f} ms  {short_command(command)}  (in ...\\{folder.rsplit(chr(92), 1)[-1]})")
-    for samples in results.values():
-        for s in samples:
-            account(s, bare, alone)
-    print("\n".join(table(results, bare)))
+    alone = {}
+    for s in [s for samples in results.values() for s in samples]:
+        for call, ms in zip(s["calls"], s["alone"]):
+            alone.setdefault(call, []).append(ms)
+    for (command, folder), times in alone.items():
+        print(f"baseline: alone, median {statistics.median(times):5.1f} ms  {short_command(command)}  "
+              f"(in ...\\{folder.rsplit(chr(92), 1)[-1]})")
+    print("\n".join(table(results)))
     summary = {name: (statistics.median(s["own"] for s in samples), statistics.median(s["ratio"] for s in samples))
                for name, samples in results.items()}
     for name, (own, ratio) in summary.items():
