@@ -1,67 +1,86 @@
 #!/usr/bin/env bash
-# The main job: builds both presets and runs the installer in the Wine lab the way the outer
-# installer framework does, from a freshly unpacked version folder, then reports what it did.
+# The main job: installs what it lacks, builds the ship preset and what the lab needs of the test
+# preset, then plays the outer installer framework in the Wine lab (tools/mainjob/play.py): a first
+# installation of version A, A's client and tunnel started, an upgrade to version B. Prints the
+# report and writes it, with a timeline picture, to build/main-job/. Stops the lab at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash tools/setup.sh
-# The builds speak only when they fail.
-mkdir -p build
-for preset in ship test; do
-  echo "building the $preset preset..."
-  if ! { cmake --preset $preset && cmake --build --preset $preset; } >build/run-main-$preset.log 2>&1; then
-    tail -n 40 build/run-main-$preset.log
-    exit 1
-  fi
+usage() {
+  cat <<'EOT'
+usage: bash tools/run-main.sh [options]
+  --first-only       only the first installation (no upgrade)
+  --reboot           B's driver tool answers 1 (drivertool32.txt: exit_code=1): a reboot ending, 100
+  --not-silent       runs without ul_silent_installation=yes (with --reboot: the product is stopped)
+  --installer PATH   another installer build to unpack, e.g. a copy branded with stamp-conf
+                     (an x86_64 build: the lab runs 64-bit programs only)
+  --keep-lab         leave the lab's wineserver running for a look afterwards
+                     (stop it with: tools/winelab.sh stop build/test/wineprefix)
+  --help             this text
+Exits 0 when every run ended as expected: 0, or 100 for the upgrade with --reboot.
+EOT
+}
+
+play_args=() keep_lab=false
+while [ $# -gt 0 ]; do
+  case "$1" in
+    --first-only|--reboot|--not-silent) play_args+=("$1") ;;
+    --installer)
+      [ $# -ge 2 ] || { echo "run-main: --installer needs a path" >&2; exit 2; }
+      [ -f "$2" ] || { echo "run-main: no installer at $2" >&2; exit 2; }
+      play_args+=(--installer "$(cd "$(dirname "$2")" && pwd)/$(basename "$2")"); shift ;;
+    --keep-lab) keep_lab=true ;;
+    --help|-h) usage; exit 0 ;;
+    *) echo "run-main: unknown option $1" >&2; usage >&2; exit 2 ;;
+  esac
+  shift
 done
 
+out=build/main-job
+log=$out/build.log
+mkdir -p "$out"
+: >"$log"
+started=$SECONDS
+
+# stage TEXT COMMAND...: runs the command with its output in the build log and says what it does,
+# then every 20 s how long the job has taken so far (with ninja's progress), then how long it took.
+stage() {
+  local text=$1 stage_start=$SECONDS next=20
+  shift
+  printf 'run-main: [%4ss] %s\n' $((SECONDS - started)) "$text"
+  echo "=== $text: $*" >>"$log"
+  "$@" >>"$log" 2>&1 &
+  local pid=$!
+  while kill -0 "$pid" 2>/dev/null; do
+    sleep 1
+    if [ $((SECONDS - stage_start)) -ge $next ]; then
+      next=$((next + 20))
+      local progress
+      progress=$(tail -c 2000 "$log" | tr '\r' '\n' | grep -o '^\[[0-9]*/[0-9]*\]' | tail -n 1 || true)
+      printf 'run-main: [%4ss]   still %s %s\n' $((SECONDS - started)) "$text" "${progress:+(steps $progress)}"
+    fi
+  done
+  if ! wait "$pid"; then
+    tail -n 25 "$log"
+    echo "run-main: $text failed after $((SECONDS - stage_start)) s; the full output is in $log" >&2
+    exit 1
+  fi
+  printf 'run-main: [%4ss]   done in %s s\n' $((SECONDS - started)) $((SECONDS - stage_start))
+}
+
+stage "installing missing packages (tools/setup.sh)" bash tools/setup.sh
+stage "configuring the ship preset" cmake --preset ship
+stage "building the ship preset" cmake --build --preset ship
+stage "configuring the test preset" cmake --preset test
+# The lab runs the x86_64 build: the installer, the stand-ins, labtool and stamp-conf.
+stage "building what the lab needs of the test preset" cmake --build --preset test --target ov_lab
+
 prefix=build/test/wineprefix
-trap 'tools/winelab.sh stop "$prefix"' EXIT
-tools/winelab.sh start "$prefix"
-
-# The version folder as the framework unpacks it: the action beside the product's executables
-# (our stand-ins for them in the lab). The version is the one the build was configured with.
-version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/test/CMakeCache.txt)
-[ -n "$version" ] || { echo "no project version in build/test/CMakeCache.txt"; exit 1; }
-folder=build/test/lab/versions/$version
-rm -rf "$folder" && mkdir -p "$folder"
-cp build/test/install-kelvara/install-kelvara.exe "$folder/"
-if [ -d build/test/tests/fixtures/bin ]; then
-  cp -r build/test/tests/fixtures/bin/. "$folder/"
-fi
-
-logdir="$prefix/drive_c/ProgramData/Orvanta/NS/clp/Log/Kelvara"
-log="$logdir/install-kelvara-win32.log"
-before=0
-[ -f "$log" ] && before=$(stat -c %s "$log")
-
-set +e
-env ul_reg_root='HKEY_LOCAL_MACHINE\SOFTWARE\Orvanta\Updater' \
-    ul_module=kelvara-win32 ul_version=$version ul_title="Kelvara $version" \
-    ul_silent_installation=yes \
-    UL_ROOT_DIR='C:\Program Files (x86)\Orvanta\Kelvara' \
-    kelvara_app_name=Kelvara kelvara_app_model_id=Orvanta.Kelvara \
-    tools/winelab.sh exec "$prefix" "$folder/install-kelvara.exe"
-code=$?
-set -e
-
-case $code in
-  0) meaning="installation complete" ;;
-  1) meaning="not enough rights" ;;
-  7) meaning="an exception reached the entry" ;;
-  9) meaning="customization settings missing or empty" ;;
-  100) meaning="installation complete, reboot required" ;;
-  *) meaning="unexpected" ;;
-esac
-
-echo
-echo "=== Kelvara installation action in the Wine lab ==="
-echo "version folder : $folder"
-echo "exit code      : $code ($meaning)"
-echo "log file       : $log"
-echo "--- records of this run ---"
-if [ -f "$log" ]; then
-  tail -c +$((before + 1)) "$log" | tr -d '\r'
+if $keep_lab; then
+  trap 'echo "run-main: the lab is still running; stop it with: tools/winelab.sh stop $prefix"' EXIT
 else
-  echo "(no log file was written)"
+  trap 'tools/winelab.sh stop "$prefix"' EXIT
 fi
+stage "starting the Wine lab" tools/winelab.sh start "$prefix"
+printf 'run-main: [%4ss] playing the installer framework in the lab\n\n' $((SECONDS - started))
+python3 tools/mainjob/play.py "${play_args[@]}"
