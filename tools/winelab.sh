@@ -16,7 +16,8 @@ prefix=$(cd "$prefix" && pwd)
 
 export WINEPREFIX="$prefix"
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko installers; no menu entries on the host for the shortcuts tests make.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win64
 wine=/usr/lib/wine/wine64
 server=/usr/lib/wine/wineserver
@@ -32,6 +33,10 @@ start)
     detached "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
     detached "$server" -w || true
     detached "$server" -k || true
+    # What the fresh prefix has on the desktops and in the start menus: the lab's reset removes
+    # everything else there.
+    (cd "$prefix/drive_c" && find users/*/Desktop "ProgramData/Microsoft/Windows/Start Menu" \
+       2>/dev/null | sort) >"$prefix/lab-pristine.txt"
     touch "$prefix/.lab-ready"
   fi
   detached "$server" -p || true   # already running: keep it

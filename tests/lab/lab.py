@@ -87,7 +87,9 @@ class Lab:
     def __init__(self, build_dir=None):
         self.build = Path(build_dir or os.environ.get("OV_BUILD_DIR") or REPO / "build" / "test").resolve()
         self.prefix = self.build / "wineprefix"
-        self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all")
+        # Wine's menu builder would write menu entries for the lab's shortcuts into the Linux home.
+        self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
+                        WINEDLLOVERRIDES="winemenubuilder.exe=d")
         self.labtool = self.build / "tests" / "lab" / "labtool.exe"
         self.log_max_kb = int(os.environ.get("OV_LAB_LOG_KB", "0"))  # small: rotations in the middle of runs
         self.processes, self.roots, self._folders = [], {DEFAULT_ROOT}, None
@@ -145,10 +147,8 @@ class Lab:
                    *self._lab_settings())
         for root in self.roots:
             shutil.rmtree(self.unix(root), ignore_errors=True)
-        pristine = self.prefix / "lab-pristine-shortcuts.json"  # the listing of the fresh prefix
-        if not pristine.exists():
-            pristine.write_text(json.dumps(self._shortcut_entries()))
-        keep = set(json.loads(pristine.read_text()))
+        # The fresh prefix's desktops and start menus, listed by winelab.sh when it booted the prefix.
+        keep = {str(self.prefix / "drive_c" / line) for line in (self.prefix / "lab-pristine.txt").read_text().splitlines()}
         for entry in reversed(self._shortcut_entries()):  # what is inside a folder comes first
             if entry not in keep:
                 Path(entry).rmdir() if Path(entry).is_dir() else Path(entry).unlink()

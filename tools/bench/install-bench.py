@@ -19,7 +19,8 @@ REPO = Path(__file__).resolve().parents[2]
 sys.dont_write_bytecode = True  # no __pycache__ folders in the checkout
 sys.path[:0] = [str(REPO / "tests" / "lab"), str(REPO / "tools" / "mainjob")]
 from difference import driver_tool_calls  # noqa: E402
-from play import ROOT, older, open_lab  # noqa: E402
+from lab import Lab  # noqa: E402
+from play import ROOT, older  # noqa: E402
 from timeline import short_command, timeline  # noqa: E402
 
 TARGETS = {"first installation": 200, "upgrade": 300}  # own work, ms
@@ -109,7 +110,7 @@ def main(argv):
     parser.add_argument("--runs", type=int, default=5, help="runs of each scenario (default 5)")
     parser.add_argument("--build", type=Path, help="the test build tree (default: build/test)")
     args = parser.parse_args(argv)
-    lab = open_lab(args.build)
+    lab = Lab(args.build)
     version = next(line.split("=", 1)[1].strip() for line in (lab.build / "CMakeCache.txt").read_text().splitlines()
                    if line.startswith("CMAKE_PROJECT_VERSION:"))
     a, b = older(version, 1), version

@@ -18,15 +18,6 @@ ROOT = r"C:\Program Files (x86)\Orvanta\Kelvara"  # the installation root (UL_RO
 UPDATES = r"SOFTWARE\Orvanta\Updater\updates\kelvara-win32"  # below ul_reg_root, in the installer's own view
 
 
-def open_lab(build=None):
-    """The lab, with Wine's menu builder kept out: Wine starts winemenubuilder.exe for every shortcut
-    saved, which writes menu entries into the Linux user's home folder and competes with the run for
-    the processor; Windows has no such process."""
-    lab = Lab(build)
-    lab.env["WINEDLLOVERRIDES"] = "winemenubuilder.exe=d"
-    return lab
-
-
 def older(version, steps):
     """The version `steps` releases before: the last component that allows it goes down."""
     parts = [int(p) for p in version.split(".")]
@@ -87,7 +78,7 @@ def play(lab, args, version_b):
 
 def main(argv):
     args = options(argv)
-    lab = open_lab(args.build)
+    lab = Lab(args.build)
     out = (args.out or lab.build.parent / "main-job").resolve()
     if args.installer and not args.installer.is_file():
         raise SystemExit(f"play: no installer at {args.installer}")

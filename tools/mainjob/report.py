@@ -61,7 +61,7 @@ def timeline_text(run, steps):
     waits = sum(i.ms for s in steps for i in s.items if i.kind == "wait")
     lines = ["Step timeline (ms from the first record)",
              f"  wall time {wall} ms: {span} between the first and the last record, {wall - span} for the process",
-             f"  start and exit (under the lab's debugger); child processes {children} ms, mandated waits {waits} ms",
+             f"  start and exit; child processes {children} ms, mandated waits {waits} ms",
              f"  {'start':>6}{'ms':>6}  step (its records), and inside it: run (a child process), wait (mandated)"]
     for s in steps:
         lines.append(f"  {s.start:>6}{s.ms:>6}  {s.name} ({s.records})")
