@@ -310,8 +310,9 @@ bool setValue(const Strings& f) {
     return check(error, L"set " + f[1] + L" " + f[2]);
 }
 
-// Stops the service (bounded), deletes it and waits until the manager has forgotten it.
-bool serviceDelete(const std::wstring& name) {
+// Stops the service (bounded), deletes it and waits until the manager has forgotten it. A program
+// that holds the service open keeps it "marked for delete" until it closes it: no wait then.
+bool serviceDelete(const std::wstring& name, bool wait) {
     const ov::ScopedServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     ov::ScopedServiceHandle service(
         OpenServiceW(manager.get(), name.c_str(), SERVICE_STOP | SERVICE_QUERY_STATUS | DELETE));
@@ -326,10 +327,12 @@ bool serviceDelete(const std::wstring& name) {
         return check(GetLastError(), L"delete service " + name);
     }
     service.reset();
-    for (int i = 0; i < 300 && ov::ScopedServiceHandle(OpenServiceW(manager.get(), name.c_str(), 0)); ++i) {
+    for (int i = 0; wait && i < 300 && ov::ScopedServiceHandle(OpenServiceW(manager.get(), name.c_str(), 0));
+         ++i) {
         Sleep(100);
     }
-    return check(GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST ? 0 : ERROR_SERVICE_MARKED_FOR_DELETE,
+    return !wait ||
+           check(GetLastError() == ERROR_SERVICE_DOES_NOT_EXIST ? 0 : ERROR_SERVICE_MARKED_FOR_DELETE,
                  L"service-delete " + name);
 }
 
@@ -347,8 +350,8 @@ bool apply(const Strings& f) {
         error = error == ERROR_FILE_NOT_FOUND ? 0 : error;
     } else if (op == L"deny" && f.size() == 2) {
         error = setDacl(f[1], L"D:P(A;;KR;;;WD)"); // everyone may read, nobody may write
-    } else if (op == L"service-delete" && f.size() == 2) {
-        return serviceDelete(f[1]);
+    } else if (op == L"service-delete" && (f.size() == 2 || (f.size() == 3 && f[2] == L"nowait"))) {
+        return serviceDelete(f[1], f.size() == 2);
     } else if (op == L"service-start" && f.size() == 2) {
         const ov::ScopedServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
         const ov::ScopedServiceHandle service(OpenServiceW(manager.get(), f[1].c_str(), SERVICE_START));
