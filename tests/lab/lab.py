@@ -209,11 +209,9 @@ class Lab:
         lines = [line for path in paths if path.exists() for line in path.read_text("utf-8", "replace").splitlines()]
         return lines, max((i for i, line in enumerate(lines) if "***  LOGGING STARTED  ***" in line), default=None)
 
-    def install(self, folder, env=None, restricted=False, no_debug_privilege=False, on=(), timeout=120, debugged=True):
+    def install(self, folder, env=None, restricted=False, no_debug_privilege=False, on=(), timeout=120):
         """Runs <folder>\\install-kelvara.exe with the framework's environment (env overrides it;
-        None unsets) under labtool. on: [(N or text, "kill" or an apply operation tuple)]. Not debugged:
-        run plainly, records not counted (-1), for an exception that unwinds through several frames,
-        which Wine turns into an access violation (0xC0000005) in a debugged process."""
+        None unsets) under labtool. on: [(N or text, "kill" or an apply operation tuple)]."""
         version = folder.rstrip("\\").rsplit("\\", 1)[-1]
         variables = {"ul_reg_root": r"HKEY_LOCAL_MACHINE\SOFTWARE\Orvanta\Updater", "ul_module": "kelvara-win32",
                      "ul_version": version, "ul_title": f"Kelvara {version}", "ul_silent_installation": "yes",
@@ -231,9 +229,7 @@ class Lab:
             flags += ["--on", when, action if isinstance(action, str) else "|".join(map(str, action))]
         started = time.monotonic()
         done = self.wine(self.labtool, "run", *flags, "--", folder + r"\install-kelvara.exe", env=run_env,
-                         timeout=timeout) if debugged else self.wine(self.unix(folder) / "install-kelvara.exe",
-                                                                     env=run_env, timeout=timeout, check=False)
-        done.stdout = done.stdout if debugged else f"records -1\nexit {done.returncode}"
+                         timeout=timeout)
         seconds = time.monotonic() - started
         out = dict(line.split(" ", 1) for line in done.stdout.splitlines() if line.startswith(("records ", "exit ")))
         lines, last = self._log(base)
