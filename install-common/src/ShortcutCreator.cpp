@@ -46,7 +46,7 @@ const PlannedShortcut kShortcutPlan[] = {
     {false, true},
 };
 
-ShellLinkFactory shellLinkFactory = nullptr;
+PropertyStoreQuery propertyStoreQuery = nullptr;
 
 // The product key is read through one registry object in the process's default view.
 ov::Win32Registry& ProductRegistry() {
@@ -78,10 +78,8 @@ std::wstring ReadKelvaraRegistryValue(const char* valueName) {
 
 ComPtr<IShellLinkW> CreateShellLinkObject() {
     ComPtr<IShellLinkW> link;
-    const HRESULT result = shellLinkFactory != nullptr
-                               ? shellLinkFactory(link.put())
-                               : CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                                  IID_IShellLinkW, link.putVoid());
+    const HRESULT result =
+        CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW, link.putVoid());
     if (FAILED(result)) {
         OV_KMF_LOG(Error, L"CoCreateInstance error 0x%08x", static_cast<unsigned>(result));
         link.reset();
@@ -89,10 +87,16 @@ ComPtr<IShellLinkW> CreateShellLinkObject() {
     return link;
 }
 
+// The link's property store (or the one a test hands in).
+HRESULT QueryPropertyStore(IShellLinkW* link, ComPtr<IPropertyStore>& store) {
+    return propertyStoreQuery != nullptr ? propertyStoreQuery(link, store.put())
+                                         : link->QueryInterface(IID_IPropertyStore, store.putVoid());
+}
+
 void SetAppModelId(IShellLinkW* link, const std::wstring& appModelId) {
     OV_KMF_LOG(Info, L"Setting AppModelId:%s", appModelId.c_str());
     ComPtr<IPropertyStore> store;
-    if (FAILED(link->QueryInterface(IID_IPropertyStore, store.putVoid()))) {
+    if (FAILED(QueryPropertyStore(link, store))) {
         OV_KMF_LOG(Info, L"QueryInterface failed");
         return;
     }
@@ -116,7 +120,7 @@ void SetAppModelId(IShellLinkW* link, const std::wstring& appModelId) {
 
 void SetNoPinToStartOnInstall(IShellLinkW* link, bool noPinToStartOnInstall) {
     ComPtr<IPropertyStore> store;
-    if (FAILED(link->QueryInterface(IID_IPropertyStore, store.putVoid()))) {
+    if (FAILED(QueryPropertyStore(link, store))) {
         OV_KMF_LOG(Info, L"QueryInterface failed");
         return;
     }
@@ -157,9 +161,9 @@ bool SaveShortcut(const std::wstring& linkPath, IShellLinkW* link, bool noPinToS
 
 } // namespace
 
-ShellLinkFactory SetShellLinkFactory(ShellLinkFactory factory) {
-    const ShellLinkFactory previous = shellLinkFactory;
-    shellLinkFactory = factory;
+PropertyStoreQuery SetPropertyStoreQuery(PropertyStoreQuery query) {
+    const PropertyStoreQuery previous = propertyStoreQuery;
+    propertyStoreQuery = query;
     return previous;
 }
 

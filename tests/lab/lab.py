@@ -31,7 +31,7 @@ JOURNAL = r"C:\ovlab\journal.log"
 READY = {"kelvara.exe": "window", "openvpn.exe": "started"}  # journal line of a started stand-in
 KILLED = 0xDEAD  # exit code of a run ended by on=[(N, "kill")]: record N never reaches the file
 MISSING = "missing"  # customization: an installer without the customization resource
-RECORD = re.compile(r"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) \[([0-9a-f]+)\.([0-9a-f]+)\] "
+RECORD = re.compile(r"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) \[([0-9a-f]{4,})\.([0-9a-f]{4,})\] "
                     r"(\*F|\*E|\.W| I| D| V): (.*)")
 ABSENT = type("Absent", (), {"__repr__": lambda self: "ABSENT"})()  # in an expected state: no such key
 

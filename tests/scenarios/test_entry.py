@@ -59,6 +59,8 @@ class EntryRows(unittest.TestCase):
         for name, env, in_order, absent in CONTEXT_ROWS:
             with self.subTest(name):
                 self.row(0, in_order, absent, env)
+        lines, banner = self.lab._log(self.lab.log_base())
+        self.assertEqual(lines[banner - 1], "")  # an empty line sets each run apart
 
     def test_start_checks(self):
         # Without rights nothing is read, not even the customization or the environment.

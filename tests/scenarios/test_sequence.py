@@ -68,7 +68,7 @@ class SequenceRows(unittest.TestCase):
                          "I activateUpdateModule: Deactivating update 2.0.0.0",
                          f"I activateUpdateModule: Activating update {B}",
                          "I activateUpdateModule: Deactivating update 3.0.0.0", "I WinMain: Returning: 0"],
-                   [STOPPED, re.compile("Old data|Upgrade scenario|KelvaraAutoStart")])
+                   [STOPPED, re.compile("Old data|Upgrade scenario|KelvaraAutoStart|^D ")])
 
     def test_upgrade_takes_down_the_earlier_version(self):
         earlier, _ = self.version(A, env={"kelvara_app_name": "Kelvara Old"},
@@ -76,6 +76,8 @@ class SequenceRows(unittest.TestCase):
         self.lab.apply(set_op(PRODUCT, "UiStartedOnceAfterInstallation", 1), set_op(ARP, "Comments", "kept"),
                        set_op(PRODUCT, "OEMInstallationDetected", "yes"), set_op(RUN_KEY, "KelvaraAutoStart", "x"),
                        set_op(LOGGING, "LogMaxSizeKB", 20000))
+        (self.lab.unix(earlier) / ".cache").mkdir()
+        (self.lab.unix(earlier) / ".cache" / "state.dat").write_text("x")
         other = self.lab.unpack("other", root=r"C:\Other")
         for exe in (earlier + r"\Kelvara.exe", earlier + r"\openvpn.exe", other + r"\Kelvara.exe"):
             self.lab.start(exe)
@@ -113,6 +115,13 @@ class SequenceRows(unittest.TestCase):
                          SEQ + "Old data removed: 1", SEQ + "DONE."])
 
     def test_upgrades_from_a_missing_folder_and_over_a_file_in_use(self):
+        # AppPath naming a file is no folder to remove: nothing is deleted.
+        self.lab.unix(r"C:\ovlab").mkdir(exist_ok=True)
+        self.lab.unix(r"C:\ovlab\kept.txt").write_text("kept")
+        self.lab.apply(set_op(PRODUCT, "AppPath", r"C:\ovlab\kept.txt"))
+        _, run = self.version(A)
+        expect_log(run, [SEQ + "Old data removed: 0"])
+        self.assertTrue(self.lab.unix(r"C:\ovlab\kept.txt").exists())
         self.lab.apply(("set", PRODUCT, "AppPath", 2, "C:\\Gone\0".encode("utf-16-le").hex()))  # REG_EXPAND_SZ
         _, run = self.version(B)
         expect_log(run, [f"{SEQ}Upgrade scenario, old installation detected in: C:\\Gone",

@@ -1,5 +1,7 @@
-// A private, empty registry in place of a root key of the test process, so registry tests
-// neither see nor change the lab's real keys, and never each other's.
+// A private, empty registry in place of HKEY_LOCAL_MACHINE for this test process, so that unit
+// tests neither see nor change the lab's keys. The redirection is undone and the sandbox deleted
+// when the object goes. The helpers work on the sandbox key itself (paths relative to it), so they
+// see what really landed there.
 #pragma once
 
 #include <ov/Win32.h>
@@ -9,48 +11,29 @@
 
 namespace ovtest {
 
-// Redirects a predefined root key (HKEY_LOCAL_MACHINE unless told otherwise) of this process
-// into a fresh key below HKEY_CURRENT_USER\Software\OvTestSandbox. The redirection is undone and
-// the key deleted with everything below it when the object goes. Only one sandbox per root key
-// may exist at a time. The helpers work on the sandbox key directly, not through the redirection,
-// so they check what really landed there; their paths are relative to the sandbox key.
 class RegistrySandbox {
 public:
-    explicit RegistrySandbox(HKEY redirected = HKEY_LOCAL_MACHINE);
+    RegistrySandbox();
     ~RegistrySandbox();
     RegistrySandbox(const RegistrySandbox&) = delete;
     RegistrySandbox& operator=(const RegistrySandbox&) = delete;
 
-    // Whether the redirection is in place; a test cannot trust anything else without it.
+    // Whether the redirection is in place; a test can trust nothing else without it.
     bool ok() const { return redirected_; }
-    // The sandbox key, open with full access.
-    HKEY key() const { return key_; }
-    // Its path below HKEY_CURRENT_USER.
-    const std::wstring& path() const { return path_; }
-
-    // Creates the key with every missing level.
     bool createKey(const std::wstring& key) const;
-    bool keyExists(const std::wstring& key) const;
-    // Stores exactly the given bytes with the given type, creating the key if needed.
+    // Stores exactly these bytes with this type, creating the key if needed.
     bool setValue(const std::wstring& key, const std::wstring& name, DWORD type,
                   const std::vector<BYTE>& data) const;
-    // Stores the text with its terminating NUL (REG_SZ, REG_EXPAND_SZ).
-    bool setString(const std::wstring& key, const std::wstring& name, const std::wstring& text,
-                   DWORD type = REG_SZ) const;
+    // Stores the text with its terminating NUL as REG_SZ.
+    bool setString(const std::wstring& key, const std::wstring& name, const std::wstring& text) const;
     // Type and bytes of a value as stored; false when it cannot be read.
     bool getValue(const std::wstring& key, const std::wstring& name, DWORD& type,
                   std::vector<BYTE>& data) const;
-    bool valueExists(const std::wstring& key, const std::wstring& name) const;
-    // Lets everyone have only `allowed` on the key (WRITE_DAC is added so the sandbox can undo it
-    // before deleting). Keys restricted this way are opened up again by the destructor.
-    bool restrictKey(const std::wstring& key, REGSAM allowed);
 
 private:
-    HKEY redirectedRoot_;
     HKEY key_ = nullptr;
-    std::wstring path_;
+    std::wstring path_; // below HKEY_CURRENT_USER
     bool redirected_ = false;
-    std::vector<std::wstring> restricted_;
 };
 
 // The bytes of a UTF-16 text, without a terminating NUL.

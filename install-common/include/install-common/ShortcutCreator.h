@@ -7,6 +7,7 @@
 #include <string>
 
 struct IShellLinkW;
+struct IPropertyStore;
 
 // Creates and removes the product's shortcuts. Holds COM initialised on the constructing
 // thread for its lifetime. Nothing throws: failures are logged and give false or are skipped.
@@ -59,7 +60,7 @@ private:
 };
 
 // Test seam. Wine accepts AppUserModel properties on a shell link but keeps none of them in
-// the saved file, so tests hand in their own link object to see what is written. The factory
-// returns a new reference in *link. Null restores the shell's own object; returns the former.
-using ShellLinkFactory = HRESULT (*)(IShellLinkW** link);
-ShellLinkFactory SetShellLinkFactory(ShellLinkFactory factory);
+// the saved file, so tests hand in their own property store to see what is written. The query
+// returns a new reference in *store. Null restores the link's own store; returns the former.
+using PropertyStoreQuery = HRESULT (*)(IShellLinkW* link, IPropertyStore** store);
+PropertyStoreQuery SetPropertyStoreQuery(PropertyStoreQuery query);

@@ -68,11 +68,12 @@ TEST(PendingFileRenames, RewritesTheValueOnlyWhenAPairWasDropped) {
     };
 
     removePendingFileOperationsInFolder(L"C:\\Kelvara\\2.70\\"); // no value: nothing created
-    EXPECT_FALSE(sandbox.valueExists(key, name));
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+    EXPECT_FALSE(sandbox.getValue(key, name, type, data));
 
     ASSERT_TRUE(sandbox.setString(key, name, L"\\??\\C:\\Kelvara\\2.70\\a"));
     removePendingFileOperationsInFolder(L"C:\\Kelvara\\2.70\\");
-    DWORD type = REG_NONE;
     EXPECT_EQ(stored(type), ovtest::utf16Bytes(L"\\??\\C:\\Kelvara\\2.70\\a"s + L'\0'));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
 
