@@ -9,10 +9,6 @@
 
 namespace {
 
-bool holdsAny(const std::string& text, const char* bytes, std::size_t count) {
-    return text.find_first_of(bytes, 0, count) != std::string::npos;
-}
-
 void check(bool condition) {
     if (!condition) {
         std::abort();
@@ -26,13 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     KeyValueTable table;
     parseKeyValueText(text, table);
 
-    const char forbiddenInKey[] = {'\0', '\r', '\n', '='};
-    const char forbiddenInValue[] = {'\0', '\r', '\n'};
     std::size_t stored = 0;
     for (const auto& entry : table) {
         check(!entry.first.empty());
-        check(!holdsAny(entry.first, forbiddenInKey, sizeof(forbiddenInKey)));
-        check(!holdsAny(entry.second, forbiddenInValue, sizeof(forbiddenInValue)));
+        check(entry.first.find_first_of(std::string("\0\r\n=", 4)) == std::string::npos);
+        check(entry.second.find_first_of(std::string("\0\r\n", 3)) == std::string::npos);
         stored += entry.first.size() + entry.second.size();
     }
     // Every stored byte comes from the text.

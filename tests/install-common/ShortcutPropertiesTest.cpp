@@ -2,12 +2,13 @@
 // the start-pin option on all three. Wine accepts the properties but keeps none of them in the
 // saved file, so a recording store stands in for the link's own. Also the rules for link names and
 // paths that no installation reaches.
-#include "RegistrySandbox.h"
 #include "TestSupport.h"
 
 #include <install-common/ShortcutCreator.h>
 #include <install-common/ShortcutPaths.h>
+#include <ov/DirectoryTree.h>
 #include <ov/Folders.h>
+#include <ov/Str.h>
 
 #include <gtest/gtest.h>
 #include <propsys.h>
@@ -29,7 +30,7 @@ struct RecordingStore : IPropertyStore {
     HRESULT STDMETHODCALLTYPE GetAt(DWORD, PROPERTYKEY*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE GetValue(REFPROPERTYKEY, PROPVARIANT*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE SetValue(REFPROPERTYKEY key, REFPROPVARIANT value) override {
-        const std::string text = value.vt == VT_LPWSTR ? ovtest::toUtf8(value.pwszVal)
+        const std::string text = value.vt == VT_LPWSTR ? ov::str::wideToUtf8(value.pwszVal)
                                  : value.vt == VT_I4   ? std::to_string(value.lVal)
                                                        : "?";
         calls.push_back((key.fmtid == kAppUserModel ? "" : "foreign ") + std::to_string(key.pid) + " " +
@@ -57,7 +58,7 @@ protected:
     void TearDown() override {
         SetPropertyStoreQuery(nullptr);
         DeleteFileW((ov::getFolderPath(ov::FolderId::CommonDesktop) + L"\\OvUnit.lnk").c_str());
-        ovtest::removeTree(ov::getFolderPath(ov::FolderId::CommonPrograms) + L"\\OvUnit");
+        ov::removeDirectoryTree(ov::getFolderPath(ov::FolderId::CommonPrograms) + L"\\OvUnit", false);
         calls.clear();
         setValueResult = S_OK;
     }

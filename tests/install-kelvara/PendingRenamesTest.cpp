@@ -1,7 +1,7 @@
 #include "PendingFileRenames.h"
 #include "PendingRenameList.h"
 
-#include "RegistrySandbox.h"
+#include "TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -13,10 +13,6 @@ using namespace std::string_literals;
 namespace {
 
 const std::u16string kFolder = u"C:\\Kelvara\\2.70\\";
-
-std::vector<char16_t> units(const std::u16string& text) {
-    return std::vector<char16_t>(text.begin(), text.end());
-}
 
 struct FilterCase {
     const char* name;
@@ -49,7 +45,7 @@ TEST(PendingRenameList, DropsExactlyThePairsTouchingTheFolder) {
     for (const FilterCase& c : cases) {
         const PendingRenameFilter result = filterPendingRenames(c.list.data(), c.list.size(), kFolder);
         EXPECT_EQ(result.anyDropped, c.anyDropped) << c.name;
-        EXPECT_EQ(result.kept, units(c.kept)) << c.name;
+        EXPECT_EQ(std::u16string(result.kept.begin(), result.kept.end()), c.kept) << c.name;
     }
 }
 
@@ -60,13 +56,13 @@ TEST(PendingFileRenames, RewritesTheValueOnlyWhenAPairWasDropped) {
     ASSERT_TRUE(sandbox.ok());
     const std::wstring key = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
     const std::wstring name = L"PendingFileRenameOperations";
-    ASSERT_TRUE(sandbox.createKey(key));
     const auto stored = [&](DWORD& type) {
         std::vector<BYTE> data;
         EXPECT_TRUE(sandbox.getValue(key, name, type, data));
         return data;
     };
 
+    ASSERT_TRUE(sandbox.setValue(key, L"other", REG_DWORD, {0, 0, 0, 0}));
     removePendingFileOperationsInFolder(L"C:\\Kelvara\\2.70\\"); // no value: nothing created
     DWORD type = REG_NONE;
     std::vector<BYTE> data;

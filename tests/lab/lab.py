@@ -1,13 +1,11 @@
 """The scenario lab's runner: the machine as states (probe), the work as actions (reset, unpack, install),
-rows checked with expect_state and expect_log; changes() compares two probes. `python3 tests/lab/lab.py
-probe [PREFIX_OR_BUILD_DIR] [FOLDER...]` prints a lab's probe (it starts and stops the lab's wineserver)."""
+rows checked with expect_state and expect_log; changes() compares two probes. tools/probe.py prints a lab's
+probe."""
 import datetime
-import json
 import os
 import re
 import shutil
 import subprocess
-import sys
 import tempfile
 import time
 from pathlib import Path
@@ -29,7 +27,6 @@ LOGGING_KEY = r"SOFTWARE\Wow6432Node\Orvanta\KMF\Logging"  # the 32-bit view, se
 LOG_NAME = r"Orvanta\NS\clp\Log\Kelvara\install-kelvara-win32"
 JOURNAL = r"C:\ovlab\journal.log"
 READY = {"kelvara.exe": "window", "openvpn.exe": "started"}  # journal line of a started stand-in
-KILLED = 0xDEAD  # exit code of a run ended by on=[(N, "kill")]: record N never reaches the file
 MISSING = "missing"  # customization: an installer without the customization resource
 RECORD = re.compile(r"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) \[([0-9a-f]{4,})\.([0-9a-f]{4,})\] "
                     r"(\*F|\*E|\.W| I| D| V): (.*)")
@@ -45,6 +42,19 @@ def set_op(key, name, value):
         return ("set", key, name, 4, value.to_bytes(4, "little").hex())
     text = value + "\0" if isinstance(value, str) else "".join(s + "\0" for s in value) + "\0"
     return ("set", key, name, 1 if isinstance(value, str) else 7, text.encode("utf-16-le").hex())
+
+
+def registry_value(kind, data):
+    """As set_op writes them: REG_SZ with its NUL as text, a 4-byte REG_DWORD as a number, a well-formed
+    REG_MULTI_SZ as a list; anything else as its type and bytes, so that malformed data stays visible."""
+    text = data.decode("utf-16-le", "surrogatepass") if len(data) % 2 == 0 else ""
+    if kind == 4 and len(data) == 4:
+        return int.from_bytes(data, "little")
+    if kind == 1 and text.endswith("\0"):
+        return text[:-1]
+    if kind == 7 and (text == "\0" or text.endswith("\0\0")):
+        return text[:-1].split("\0")[:-1]
+    return {"type": kind, "hex": data.hex()}
 
 
 class Record(NamedTuple):
@@ -78,7 +88,6 @@ def parse_records(lines):
 
 class Run(NamedTuple):
     exit_code: int
-    records: int  # records mirrored to labtool until the last `on` action (a kill keeps the last from the file)
     log: list  # this run's Records, read across the log's generations
     seconds: float  # wall time
 
@@ -91,7 +100,6 @@ class Lab:
         self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
                         WINEDLLOVERRIDES="winemenubuilder.exe=d")
         self.labtool = self.build / "tests" / "lab" / "labtool.exe"
-        self.log_max_kb = int(os.environ.get("OV_LAB_LOG_KB", "0"))  # small: rotations in the middle of runs
         self.processes, self.roots, self._folders = [], {DEFAULT_ROOT}, None
 
     def unix(self, path):
@@ -118,7 +126,29 @@ class Lab:
         self.wine(self.labtool, "apply", input="".join("\t".join(map(str, op)) + "\n" for op in ops))
 
     def probe(self, *folders):
-        return json.loads(self.wine(self.labtool, "probe", *(folders or [DEFAULT_ROOT])).stdout)
+        """The machine state: registry {key: {name: value}}, service, shortcuts, files below the folders,
+        processes, and the folders the product finds."""
+        state = {"registry": {}, "service": None, "shortcuts": {}, "files": {}, "processes": [], "folders": {}}
+        for folder in folders or [DEFAULT_ROOT]:  # relative paths, folders with a trailing backslash
+            root = self.unix(folder)
+            state["files"].update({folder: sorted(str(p.relative_to(root)).replace("/", "\\") + "\\" * p.is_dir()
+                                                  for p in root.rglob("*"))} if root.exists() else {})
+        for line in sorted(self.wine(self.labtool, "probe").stdout.splitlines()):
+            kind, *f = line.split("\t")
+            if kind == "key":
+                state["registry"][f[0]] = {}
+            elif kind == "value":
+                state["registry"][f[0]][f[1]] = registry_value(int(f[2]), bytes.fromhex(f[3]))
+            elif kind == "service":
+                state["service"] = {"image": f[0], "start_type": int(f[1]), "service_type": int(f[2]), "state": f[3]}
+            elif kind == "shortcut":  # Wine keeps no AppUserModel properties in the file
+                state["shortcuts"][f[0]] = dict(zip(("target", "arguments", "working_directory", "icon_location"),
+                                                    f[1:]), app_user_model_id=None, start_pin_option=None)
+            elif kind == "process":
+                state["processes"].append(f[0])
+            elif kind == "folder":
+                state["folders"][f[0]] = f[1]
+        return state
 
     def folders(self):
         self._folders = self._folders or self.probe()["folders"]
@@ -128,9 +158,8 @@ class Lab:
         path = self.unix(JOURNAL)
         return path.read_text("utf-8", "replace").splitlines() if path.exists() else []
 
-    def _lab_settings(self):
-        ops = [set_op(LOGGING_KEY + r"\Kelvara\install-kelvara-win32", "DebugOutputLogging", 1)]
-        return ops + ([set_op(LOGGING_KEY, "LogMaxSizeKB", self.log_max_kb)] if self.log_max_kb else [])
+    def _lab_settings(self):  # records mirrored to a debugger, for labtool run --on
+        return [set_op(LOGGING_KEY + r"\Kelvara\install-kelvara-win32", "DebugOutputLogging", 1)]
 
     def _shortcut_entries(self):
         roots = [self.unix(self.folders()[name]) for name in ("desktop", "programs")]
@@ -231,14 +260,10 @@ class Lab:
         done = self.wine(self.labtool, "run", *flags, "--", folder + r"\install-kelvara.exe", env=run_env,
                          timeout=timeout)
         seconds = time.monotonic() - started
-        out = dict(line.split(" ", 1) for line in done.stdout.splitlines() if line.startswith(("records ", "exit ")))
+        out = dict(line.split(" ", 1) for line in done.stdout.splitlines() if line.startswith("exit "))
         lines, last = self._log(base)
         fresh = last is not None and lines[last] != before  # else this run wrote no banner, and no record
-        return Run(int(out["exit"]), int(out["records"]), parse_records(lines[last:]) if fresh else [], seconds)
-
-
-def _repr(value):
-    return repr(value)[:300]
+        return Run(int(out["exit"]), parse_records(lines[last:]) if fresh else [], seconds)
 
 
 def state_differences(actual, expected, path=""):
@@ -249,13 +274,13 @@ def state_differences(actual, expected, path=""):
         for key, want in expected.items():
             where = f"{path}/{key}"
             if want is ABSENT:
-                out += [f"{where}: should be absent, is {_repr(actual[key])}"] if key in actual else []
+                out += [f"{where}: should be absent, is {repr(actual[key])[:300]}"] if key in actual else []
             else:
                 out += state_differences(actual[key], want, where) if key in actual else [f"{where}: missing"]
         return out
     if isinstance(expected, re.Pattern):
-        return [] if isinstance(actual, str) and expected.fullmatch(actual) else [f"{path}: {_repr(actual)}"]
-    return [] if actual == expected else [f"{path}: expected {_repr(expected)}, is {_repr(actual)}"]
+        return [] if isinstance(actual, str) and expected.fullmatch(actual) else [f"{path}: {repr(actual)[:300]}"]
+    return [] if actual == expected else [f"{path}: expected {repr(expected)[:300]}, is {repr(actual)[:300]}"]
 
 
 def expect_state(probe, expected):
@@ -293,15 +318,3 @@ def expect_log(run, in_order=(), absent=()):
     if unwanted:
         raise AssertionError(f"unwanted records {unwanted!r}" + dump)
 
-
-if __name__ == "__main__":
-    if sys.argv[1:2] != ["probe"]:
-        sys.exit("usage: lab.py probe [PREFIX_OR_BUILD_DIR] [FOLDER...]")
-    place = Path(sys.argv[2]) if len(sys.argv) > 2 else None
-    lab = Lab(place.parent if place and (place / "drive_c").is_dir() else place)
-    winelab = REPO / "tools" / "winelab.sh"
-    subprocess.run([winelab, "start", lab.prefix], check=True)
-    try:
-        print(json.dumps(lab.probe(*sys.argv[3:]), indent=2, sort_keys=True, ensure_ascii=False))
-    finally:
-        subprocess.run([winelab, "stop", lab.prefix], check=True)

@@ -1,6 +1,6 @@
 // labtool: the Windows side of the scenario lab, driven from Linux by lab.py. `probe` prints the
-// product's machine state as JSON, `apply` changes it, `run` runs a program with a chosen token and
-// as its debugger, `hold` holds a file, a named mutex or a deleted service until it is killed.
+// product's machine state (lab.py turns it into JSON), `apply` changes it, `run` runs a program with a chosen
+// token and as its debugger, `hold` holds a file, a named mutex or a deleted service until it is killed.
 #include <install-common/ComPtr.h>
 #include <ov/Folders.h>
 #include <ov/Handle.h>
@@ -8,7 +8,6 @@
 #include <ov/Win32.h>
 #include <ov/Win32Registry.h>
 
-#include <propsys.h>
 #include <sddl.h>
 #include <shlobj.h>
 #include <tlhelp32.h>
@@ -24,7 +23,6 @@
 namespace {
 
 using Strings = std::vector<std::wstring>;
-using Json = std::map<std::wstring, std::string>; // key -> JSON text; the map sorts the keys
 
 const wchar_t* const kProductExes[] = {L"Kelvara.exe",       L"openvpn.exe",      L"ovvpnservice.exe",
                                        L"drivertool32.exe",  L"drivertool64.exe", L"ovdiag_32.exe",
@@ -41,32 +39,13 @@ const std::pair<const wchar_t*, const wchar_t*> kProbedKeys[] = {
 const DWORD kKilledByLabExitCode = 0xDEAF; // a process ended by `apply kill`
 const DWORD kKilledExitCode = 0xDEAD;
 
-std::string quote(const std::wstring& text) {
-    std::string out = "\"";
-    for (const unsigned char c : ov::str::wideToUtf8(text)) {
-        char escaped[8] = {};
-        const char* format = c < 0x20 ? "\\u%04x" : c == '"' || c == '\\' ? "\\%c" : "%c";
-        std::snprintf(escaped, sizeof(escaped), format, c);
-        out += escaped;
+// One line of the probe: its kind, then the fields, separated by TAB, in UTF-8.
+void emit(std::initializer_list<std::wstring> fields) {
+    std::wstring line;
+    for (const std::wstring& field : fields) {
+        line += (line.empty() ? L"" : L"\t") + field;
     }
-    return out + "\"";
-}
-
-std::string obj(const Json& json) {
-    std::string out;
-    for (const auto& entry : json) {
-        out += (out.empty() ? "{" : ",") + quote(entry.first) + ":" + entry.second;
-    }
-    return out.empty() ? "{}" : out + "}";
-}
-
-std::string list(Strings texts, bool sorted) {
-    std::sort(texts.begin(), sorted ? texts.end() : texts.begin());
-    std::string out;
-    for (const std::wstring& text : texts) {
-        out += (out.empty() ? "[" : ",") + quote(text);
-    }
-    return out.empty() ? "[]" : out + "]";
+    std::printf("%s\n", ov::str::wideToUtf8(line).c_str());
 }
 
 Strings split(const std::wstring& text, wchar_t separator) {
@@ -86,52 +65,34 @@ bool check(DWORD error, const std::wstring& what) {
     return error == ERROR_SUCCESS;
 }
 
-// REG_SZ with its NUL, REG_DWORD of 4 bytes and well-formed string lists as JSON values; anything
-// else as its type and bytes, so that malformed data stays visible.
-std::string valueJson(DWORD type, const std::vector<BYTE>& data) {
-    const std::wstring units(reinterpret_cast<const wchar_t*>(data.data()), data.size() / 2);
-    const bool terminated = data.size() % 2 == 0 && !units.empty() && units.back() == L'\0';
-    Strings items = split(units.substr(0, units.size() - (terminated ? 1 : 0)), L'\0');
-    if (type == REG_DWORD && data.size() == 4) {
-        return std::to_string(*reinterpret_cast<const DWORD*>(data.data()));
-    }
-    if (type == REG_SZ && terminated) {
-        return quote(units.substr(0, units.size() - 1));
-    }
-    // Strings each ending in NUL, then one more NUL (a single NUL: no string).
-    if (type == REG_MULTI_SZ && terminated && (units.size() == 1 || units[units.size() - 2] == L'\0')) {
-        items.pop_back();
-        return list(items, false);
-    }
-    std::string hex;
-    for (const BYTE b : data) {
-        hex += {"0123456789abcdef"[b >> 4], "0123456789abcdef"[b & 15]};
-    }
-    return "{\"hex\":\"" + hex + "\",\"type\":" + std::to_string(type) + "}";
-}
-
-// The key and (unless one value is asked for) every key below it, as path -> {name -> value}.
-void probeKey(ov::Win32Registry& registry, const std::wstring& path, const wchar_t* onlyValue, Json& out) {
-    Strings names, subKeys;
-    Json values;
+// The key and (unless one value is asked for) every key below it; each value as its type and bytes.
+void probeKey(ov::Win32Registry& registry, const std::wstring& path, const wchar_t* onlyValue) {
+    Strings names, subKeys, values;
     std::vector<BYTE> data;
     DWORD type = 0;
     registry.enumerateValues(path, names);
     for (const std::wstring& name : names) {
         if ((onlyValue == nullptr || name == onlyValue) && registry.readValue(path, name, data, type)) {
-            values[name] = valueJson(type, data);
+            std::wstring hex;
+            for (const BYTE b : data) {
+                hex += {L"0123456789abcdef"[b >> 4], L"0123456789abcdef"[b & 15]};
+            }
+            values.insert(values.end(), {name, std::to_wstring(type), hex});
         }
     }
     if (registry.keyExists(path) && (onlyValue == nullptr || !values.empty())) {
-        out[path] = obj(values);
+        emit({L"key", path});
+        for (size_t i = 0; i < values.size(); i += 3) {
+            emit({L"value", path, values[i], values[i + 1], values[i + 2]});
+        }
     }
     registry.enumerateSubKeys(path, subKeys);
     for (size_t i = 0; onlyValue == nullptr && i < subKeys.size(); ++i) {
-        probeKey(registry, path + L"\\" + subKeys[i], nullptr, out);
+        probeKey(registry, path + L"\\" + subKeys[i], nullptr);
     }
 }
 
-std::string probeService() {
+void probeService() {
     const ov::ScopedServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     const ov::ScopedServiceHandle service(
         OpenServiceW(manager.get(), L"Kelvara Service", SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
@@ -141,14 +102,12 @@ std::string probeService() {
     SERVICE_STATUS status = {};
     const wchar_t* const states[] = {L"unknown", L"stopped",          L"start pending", L"stop pending",
                                      L"running", L"continue pending", L"pause pending", L"paused"};
-    if (!QueryServiceConfigW(service.get(), config, 8192, &size) ||
-        !QueryServiceStatus(service.get(), &status)) {
-        return "null";
+    if (QueryServiceConfigW(service.get(), config, 8192, &size) &&
+        QueryServiceStatus(service.get(), &status)) {
+        emit({L"service", config->lpBinaryPathName, std::to_wstring(config->dwStartType),
+              std::to_wstring(config->dwServiceType),
+              states[status.dwCurrentState < 8 ? status.dwCurrentState : 0]});
     }
-    return obj({{L"image", quote(config->lpBinaryPathName)},
-                {L"start_type", std::to_string(config->dwStartType)},
-                {L"service_type", std::to_string(config->dwServiceType)},
-                {L"state", quote(states[status.dwCurrentState < 8 ? status.dwCurrentState : 0])}});
 }
 
 // Relative paths of everything below the folder; folders end with a backslash.
@@ -168,14 +127,15 @@ Strings listTree(const std::wstring& folder) {
     return out;
 }
 
-std::string probeLink(const std::wstring& path) {
+// Target, arguments, working folder and icon. Wine keeps no AppUserModel properties in the file
+// (reading them answers E_NOTIMPL): the installer's values are checked in install-common's tests.
+void probeLink(const std::wstring& name, const std::wstring& path) {
     ComPtr<IShellLinkW> link;
     ComPtr<IPersistFile> file;
-    ComPtr<IPropertyStore> store;
     if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                                 link.putVoid())) ||
         FAILED(link.queryInterface(file)) || FAILED(file->Load(path.c_str(), STGM_READ))) {
-        return "null";
+        return;
     }
     wchar_t target[MAX_PATH] = {}, arguments[4096] = {}, folder[MAX_PATH] = {}, icon[MAX_PATH] = {};
     int iconIndex = 0;
@@ -183,27 +143,7 @@ std::string probeLink(const std::wstring& path) {
     link->GetArguments(arguments, 4096);
     link->GetWorkingDirectory(folder, MAX_PATH);
     link->GetIconLocation(icon, MAX_PATH, &iconIndex);
-    Json result = {{L"target", quote(target)},
-                   {L"arguments", quote(arguments)},
-                   {L"working_directory", quote(folder)},
-                   {L"icon_location", quote(icon + (L"," + std::to_wstring(iconIndex)))}};
-    // The AppUserModel properties read as null under Wine: it keeps no property store in the file
-    // and answers E_NOTIMPL.
-    link->QueryInterface(IID_IPropertyStore, store.putVoid());
-    for (const auto& property :
-         {std::make_pair(L"app_user_model_id", 5), std::make_pair(L"start_pin_option", 12)}) {
-        const PROPERTYKEY key = {
-            {0x9F4C2855, 0x9F79, 0x4B39, {0xA8, 0xD0, 0xE1, 0xD4, 0x2D, 0xE1, 0xD5, 0xF3}},
-            static_cast<DWORD>(property.second)};
-        PROPVARIANT value;
-        PropVariantInit(&value);
-        const bool read = store && SUCCEEDED(store->GetValue(key, &value));
-        result[property.first] = read && value.vt == VT_LPWSTR ? quote(value.pwszVal)
-                                 : read && value.vt == VT_I4   ? std::to_string(value.lVal)
-                                                               : "null";
-        PropVariantClear(&value);
-    }
-    return obj(result);
+    emit({L"shortcut", name, target, arguments, folder, icon + (L"," + std::to_wstring(iconIndex))});
 }
 
 // Calls visit(process id, handle with the access, full path or, for a process stuck in Wine's
@@ -233,44 +173,36 @@ void forEachProcess(const Strings& names, DWORD access, Visit visit) {
     }
 }
 
-std::string probe(const Strings& folders) {
-    Json registry, shortcuts, files;
-    Strings processes;
+void probe() {
     ov::Win32Registry hklm(HKEY_LOCAL_MACHINE);
     for (const auto& key : kProbedKeys) {
-        probeKey(hklm, key.first, key.second, registry);
+        probeKey(hklm, key.first, key.second);
     }
+    probeService();
     const HRESULT com = CoInitialize(nullptr);
     for (const auto& root : {std::make_pair(L"Desktop\\", ov::FolderId::CommonDesktop),
                              std::make_pair(L"Programs\\", ov::FolderId::CommonPrograms)}) {
         const std::wstring folder = ov::getFolderPath(root.second);
         for (const std::wstring& entry : listTree(folder)) {
             if (entry.size() > 4 && _wcsicmp(entry.c_str() + entry.size() - 4, L".lnk") == 0) {
-                shortcuts[root.first + entry] = probeLink(folder + L"\\" + entry);
+                probeLink(root.first + entry, folder + L"\\" + entry);
             }
         }
     }
     if (SUCCEEDED(com)) {
         CoUninitialize();
     }
-    for (const std::wstring& folder : folders) {
-        if (GetFileAttributesW(folder.c_str()) != INVALID_FILE_ATTRIBUTES) {
-            files[folder] = list(listTree(folder), true);
-        }
-    }
     forEachProcess(Strings(std::begin(kProductExes), std::end(kProductExes)), 0,
-                   [&](HANDLE, const wchar_t* path) { processes.push_back(path); });
-    return obj(
-        {{L"registry", obj(registry)},
-         {L"service", probeService()},
-         {L"shortcuts", obj(shortcuts)},
-         {L"files", obj(files)},
-         {L"processes", list(processes, true)},
-         // As the product finds the folders: from the Explorer folder keys, else from the shell.
-         {L"folders", obj({{L"desktop", quote(ov::getFolderPath(ov::FolderId::CommonDesktop))},
-                           {L"programs", quote(ov::getFolderPath(ov::FolderId::CommonPrograms))},
-                           {L"program_data", quote(ov::getFolderPath(ov::FolderId::CommonAppData))},
-                           {L"local_app_data", quote(ov::getFolderPath(ov::FolderId::LocalAppData))}})}});
+                   [](HANDLE, const wchar_t* path) {
+                       emit({L"process", path});
+                   });
+    // As the product finds the folders: from the Explorer folder keys, else from the shell.
+    for (const auto& known : {std::make_pair(L"desktop", ov::FolderId::CommonDesktop),
+                              std::make_pair(L"programs", ov::FolderId::CommonPrograms),
+                              std::make_pair(L"program_data", ov::FolderId::CommonAppData),
+                              std::make_pair(L"local_app_data", ov::FolderId::LocalAppData)}) {
+        emit({L"folder", known.first, ov::getFolderPath(known.second)});
+    }
 }
 
 // Gives the key (created when missing) this DACL.
@@ -367,6 +299,19 @@ bool apply(const Strings& f) {
     return check(error, op + L" " + (f.size() > 1 ? f[1] : L""));
 }
 
+// Wine's process creation fails now and then with ERROR_INTERNAL_ERROR (1359); a moment later it works.
+bool createProcess(HANDLE token, std::wstring command, DWORD flags, STARTUPINFOW& startup,
+                   PROCESS_INFORMATION& info) {
+    for (int attempt = 0; attempt < 3; Sleep(200), ++attempt) {
+        if (CreateProcessAsUserW(token, nullptr, &command[0], nullptr, nullptr, FALSE, flags, nullptr,
+                                 nullptr, &startup, &info) ||
+            GetLastError() != ERROR_INTERNAL_ERROR) {
+            return info.hProcess != nullptr;
+        }
+    }
+    return false;
+}
+
 // Runs the program as its debugger and counts the log records it mirrors to the debugger; the
 // program stands still while a record is handled, so an action lands exactly between two records.
 int run(const Strings& args) {
@@ -401,9 +346,7 @@ int run(const Strings& args) {
         !LookupPrivilegeValueW(nullptr, SE_DEBUG_NAME, &deleted.Luid) ||
         !CreateRestrictedToken(self.get(), 0, restricted, &disabled, noDebugPrivilege, &deleted, 0, nullptr,
                                token.put()) ||
-        !CreateProcessAsUserW(token.get(), nullptr, &command[0], nullptr, nullptr, FALSE,
-                              actions.empty() ? 0 : DEBUG_ONLY_THIS_PROCESS, nullptr, nullptr, &startup,
-                              &info)) {
+        !createProcess(token.get(), command, actions.empty() ? 0 : DEBUG_ONLY_THIS_PROCESS, startup, info)) {
         check(GetLastError(), L"run " + command);
         return 2;
     }
@@ -482,8 +425,7 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 1 ? argv[1] : L"";
     bool applied = true;
     if (command == L"probe") {
-        std::printf("%s\n",
-                    probe(args.empty() ? Strings{L"C:\\Program Files (x86)\\Orvanta"} : args).c_str());
+        probe();
     } else if (command == L"apply") { // one operation a line, fields separated by TAB
         for (std::string line; applied && std::getline(std::cin, line);) {
             line.erase(line.find_last_not_of('\r') + 1);

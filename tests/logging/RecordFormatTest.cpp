@@ -18,8 +18,6 @@ TEST(RecordFormat, RecordStart) {
     EXPECT_EQ("2026-01-04 05:06:07.008 [0000.abcdef01] .W: ", start(3, 0, nullptr));
     EXPECT_EQ("2026-01-04 05:06:07.008 [0001.abcdef01]   : ::f::<lambda>: ",
               start(7, 1, "`anonymous-namespace'::f::<lambda_1>::operator ()"));
-    EXPECT_EQ("2026-01-04 05:06:07.008 [0001.abcdef01]  V: A::`anonymous-namespace'::f: ",
-              start(6, 1, "A::`anonymous-namespace'::f"));
 }
 
 // The banner names the local offset as signed hours and minutes (the daylight bias only in
@@ -32,7 +30,6 @@ TEST(RecordFormat, StartBannerOffset) {
         const char* expected; // after "***  LOGGING STARTED  *** "
     } const rows[] = {
         {TIME_ZONE_ID_DAYLIGHT, -60, false, "(UTC+2:00, session: 0x2a)"},
-        {TIME_ZONE_ID_UNKNOWN, 300, false, "(UTC-5:00, session: 0x2a)"},
         {TIME_ZONE_ID_STANDARD, -330, false, "(UTC+5:30, session: 0x2a)"},
         {TIME_ZONE_ID_STANDARD, 210, false, "(UTC-3:-30, session: 0x2a)"},
         {TIME_ZONE_ID_INVALID, 0, false, "(UTC+59:59, session: 0x2a)"},

@@ -13,7 +13,7 @@ TEST(ModulePaths, PathLongerThanAPathBuffer) {
         ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr)) << GetLastError();
     }
     const std::wstring copy = folder + L"\\ovtl_tests.exe";
-    ASSERT_TRUE(ovtest::copyFile(ov::getModuleFileName(nullptr), copy));
+    ASSERT_TRUE(CopyFileW(ov::getModuleFileName(nullptr).c_str(), copy.c_str(), FALSE));
     // Mapped as a module without running it; programs cannot be started from such a folder.
     const ov::ScopedLibrary module(LoadLibraryExW(copy.c_str(), nullptr, DONT_RESOLVE_DLL_REFERENCES));
     ASSERT_TRUE(module) << GetLastError();

@@ -26,7 +26,6 @@ class Convergence(unittest.TestCase):
         return self.lab.unpack(B)
 
     def converges(self, upgrade):
-        what = "upgrade" if upgrade else "first installation"
         reference = self.lab.install(self.start(upgrade))
         self.assertEqual(reference.exit_code, 0)
         expected, failures = self.lab.probe(), []
@@ -40,7 +39,7 @@ class Convergence(unittest.TestCase):
                 continue
             failures.append(f"stopped before record {record} ({reference.log[record - 1].text}): exit "
                             f"{stopped.exit_code:#x}, run again {again.exit_code}, differs in {[p for p, _, _ in difference]}")
-        print(f"\nconvergence of the {what}: {len(points)} interruption points (every {EVERY}. record of "
+        print(f"\nconvergence of the {'upgrade' if upgrade else 'first installation'}: {len(points)} interruption points (every {EVERY}. record of "
               f"{len(reference.log)}), {len(points) - len(failures)} converged")
         self.assertEqual(failures, [], "\n".join(failures))
 
@@ -50,6 +49,3 @@ class Convergence(unittest.TestCase):
     def test_upgrade(self):
         self.converges(upgrade=True)
 
-
-if __name__ == "__main__":
-    unittest.main()

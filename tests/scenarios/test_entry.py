@@ -48,6 +48,7 @@ class EntryRows(unittest.TestCase):
         """One run from a reset lab: its exit code, its records, and no change at all on a refusal."""
         self.lab.reset()
         folder = self.lab.unpack(VERSION, customization=customization)
+        self.lab.apply(("set", rf"SOFTWARE\Orvanta\Updater\updates\kelvara-win32\{VERSION}", "", 1, ""))
         before = self.lab.probe()
         run = self.lab.install(folder, env=env, restricted=restricted)
         self.assertEqual(run.exit_code, exit_code, [r.text for r in run.log])

@@ -10,8 +10,8 @@ from lab import (ABSENT, DEFAULT_ROOT, INSTALL_ROOT, LOG_NAME, LOGGING_KEY, RECO
                  parse_records, set_op)
 
 OLD, NEW, ROOT = "2.68.0.0", "2.69.35.0", INSTALL_ROOT
-OLD_DIR, NEW_DIR, OTHER_DIR = rf"{ROOT}\{OLD}", rf"{ROOT}\{NEW}", rf"{ROOT}\Other"
-PRODUCT, I, E = r"registry/SOFTWARE\Orvanta\Kelvara", "I MainLogic::execute: ", "E MainLogic::execute: "
+OLD_DIR, NEW_DIR = rf"{ROOT}\{OLD}", rf"{ROOT}\{NEW}"
+PRODUCT, I = r"registry/SOFTWARE\Orvanta\Kelvara", "I MainLogic::execute: "
 UNINSTALL = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvanta Kelvara"
 SESSION, PFRO = r"SYSTEM\CurrentControlSet\Control\Session Manager", "PendingFileRenameOperations"
 PENDING, DRIVERS = f"registry/{SESSION}/{PFRO}", r"registry/SOFTWARE\OvLab\Drivers"
@@ -27,7 +27,7 @@ STATE, DEFAULTED = f"E {START}Service '{SERVICE}' is not started. State: ", "W G
 NOT_STARTED = f"W ov::ul::UpdatedService::start: {SERVICE} service can't be started, require reboot"
 TIMED_OUT = "E ov::ul::WaitForServiceStatus: WaitForServiceStatus has timeoutted"
 TERMINATED = re.compile(r"^I ExecuteApplication::killProcessesByName: Terminating process: \d+\. exe: Kelvara\.exe$")
-CLIENT, SERVICE_EXE, UPPER = rf"{NEW_DIR}\Kelvara.exe", rf"{NEW_DIR}\ovvpnservice.exe", NEW_DIR.upper()
+CLIENT, SERVICE_EXE = rf"{NEW_DIR}\Kelvara.exe", rf"{NEW_DIR}\ovvpnservice.exe"
 END = object()  # where the ending's line stands among a row's records, when not last
 ENDINGS = {"DONE": (0, f"{I}DONE."), "UI": (100, f"{I}DONE. Reboot requested. Handle notification at UI side"),
            "STOP": (100, f"{I}DONE. Reboot requested. Stop product")}
@@ -54,12 +54,6 @@ def hard_linked_log(t):
 def held_lock(t):  # the log's cross-process lock, held until the debugger kills the holder
     fresh_log(t)
     t.lab.hold("mutex", "Global\\OvKmfLogging_" + rf"{t.lab.folders()['program_data']}\{LOG_NAME}".replace("\\", "_"))
-
-
-def other_client(t):
-    os.makedirs(t.lab.unix(OTHER_DIR))
-    shutil.copy(t.lab.unix(CLIENT), t.lab.unix(OTHER_DIR))
-    t.lab.start(rf"{OTHER_DIR}\Kelvara.exe")
 
 
 def explorer_values_missing(t):
@@ -113,18 +107,14 @@ ROWS = [  # up: the earlier version installed first; old/new: stand-in files of 
     F("service started by someone else before the finishing step", "UI", [
         f"W {START}StartService failed to start service '{SERVICE}'. Last error=1056", NOT_STARTED],
       {"service/state": "running"}, on=[("drivertool.exe install returned", ("service-start", SERVICE))]),
-    F("service registration refused", 7, [re.compile(r"^E WinMain: Exception Type: Win32Exception, .*Function: "
-                                                     r"ov::ul::UpdatedService::update, .*Error Code : 1072$", re.S)],
-      keep=[PRODUCT, "old", DRIVERS, f"registry/{UNINSTALL}", "shortcuts"], absent=[re.compile("Main logic returned")],
+    F("service registration refused", 7, [re.compile(
+        r"^E WinMain: Exception Type: Win32Exception, .*Function: ov::ul::UpdatedService::update, "
+        r"File: .*UpdatedService\.cpp, Line: \d+, Error Code : 1072$", re.S)],
+      keep=[PRODUCT, "old", DRIVERS, f"registry/{UNINSTALL}", "shortcuts"],
+      absent=[re.compile("Main logic returned|Upgrade scenario|activateUpdateModule")],
       up=OLD, hold=[("service", SERVICE)]),
-    F("locked file in the earlier folder", "DONE", [f"{I}Old data removed: 1"],
-      {"old": ["ovdiag_32.exe"], PENDING: [nt(rf"{OLD_DIR}\ovdiag_32.exe"), "", nt(OLD_DIR), ""]},
-      up=OLD, hold=[("file", rf"{OLD_DIR}\ovdiag_32.exe")]),
     F("read-only file in the earlier folder", "DONE", [f"{I}Old data removed: 1"], {"old": ABSENT, PENDING: ABSENT},
       up=OLD, prep=lambda t: os.chmod(t.lab.unix(rf"{OLD_DIR}\ovdiag_32.exe"), 0o444)),
-    F("earlier folder is the module folder", "DONE", [f"{I}Upgrade scenario, old installation detected in: {UPPER}",
-                                                      f"{I}Old data kept: {UPPER} is the folder of this installation"],
-      keep=[f"files/{DEFAULT_ROOT}"], up=NEW, ops=[set_op(PRODUCT[9:], "AppPath", UPPER)]),
     F("product key refuses writes", "DONE", [f"{I}Old data removed: 1"], keep=[PRODUCT], up=OLD,
       env={"UL_ROOT_DIR": r"C:\Elsewhere", "kelvara_app_name": "Kelvara Next"},
       ops=[set_op(PRODUCT[9:], "UiStartedOnceAfterInstallation", 1), ("deny", PRODUCT[9:])]),
@@ -146,9 +136,6 @@ ROWS = [  # up: the earlier version installed first; old/new: stand-in files of 
         "D ExecuteApplication::killProcessesByName: Finished waiting with result 258", TERMINATED],
       {"processes": [SERVICE_EXE], rf"journal/{OLD_DIR}\Kelvara.exe": {"window", "quit received"}}, up=OLD,
       old={"Kelvara.txt": "on_quit=ignore"}, start=[rf"{OLD_DIR}\Kelvara.exe"], ops=[set_op(PER_LOG, "LogLevel", 5)]),
-    F("client of the same name in another folder", "DONE", state={
-        "processes": [SERVICE_EXE, rf"{OTHER_DIR}\Kelvara.exe"], rf"journal/{OTHER_DIR}\Kelvara.exe": {"window"}},
-      absent=[TERMINATED], up=OLD, prep=other_client),
     F("customization with a byte-order mark", "DONE", state={LAST_OPERATION: "install Acme Kelvara ovkelvarawintun"},
       conf=b"\xef\xbb\xbfOpenVpnTunnelingDriverName=ovbom\nSdkCompanyName=Acme\n"),
     F("customization with CR LF line ends", "DONE", state={LAST_OPERATION: "install Acme Vpn ovcrlf"},
@@ -165,7 +152,6 @@ ROWS = [  # up: the earlier version installed first; old/new: stand-in files of 
     F("environment values of 1,022 and 1,023 characters", "DONE", [f"{DEFAULTED}kelvara_app_name"],
       {f"{PRODUCT}/ProductName": "Kelvara", f"{PRODUCT}/InstallationRootDirectory": LONG},
       absent=[re.compile("default value for UL_ROOT_DIR")], env={"UL_ROOT_DIR": LONG, "kelvara_app_name": "n" * 1023}),
-    F("caller without administrator rights", 1, [f"{E}Not enough rights."], keep=[""], up=OLD, restricted=True),
     F("token without SeDebugPrivilege", "DONE", [
         "E ExecuteApplication::enableDebugPrivilege: The token does not have the specified privilege.",
         "I ExecuteApplication::enableDebugPrivilege: Adjusted token privilege.", TERMINATED],

@@ -49,7 +49,7 @@ class Report(unittest.TestCase):
     def test_timeline(self):
         for name, rows, journal, steps in TIMELINES:
             with self.subTest(name):
-                log = parse_records(f"2026-01-01 00:00:{ms / 1000:06.3f} [1.1]  I: {text}" for ms, text in rows)
+                log = parse_records(f"2026-01-01 00:00:{ms / 1000:06.3f} [0001.0001]  I: {text}" for ms, text in rows)
                 self.assertEqual([(s.name, s.start, s.ms, [i.ms for i in s.items]) for s in timeline(log, journal)], steps)
 
     def test_difference(self):

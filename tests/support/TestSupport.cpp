@@ -1,13 +1,15 @@
 #include "TestSupport.h"
 
 #include <ov/DirectoryTree.h>
-#include <ov/Str.h>
-#include <ov/Win32.h>
+#include <ov/Win32Registry.h>
 
 #include <fstream>
-#include <sstream>
 
 namespace ovtest {
+
+namespace {
+const wchar_t kSandboxes[] = L"Software\\OvTestSandbox";
+}
 
 TempDir::TempDir(const std::wstring& hint) {
     wchar_t temp[MAX_PATH + 1] = {};
@@ -18,39 +20,60 @@ TempDir::TempDir(const std::wstring& hint) {
 }
 
 TempDir::~TempDir() {
-    removeTree(path_);
+    ov::removeDirectoryTree(path_, false);
 }
 
-std::string readFile(const std::wstring& path) {
+std::vector<std::string> readLines(const std::wstring& path) {
+    std::vector<std::string> lines;
     std::ifstream file(path.c_str(), std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
+    for (std::string line; std::getline(file, line);) {
+        lines.push_back(line.substr(0, line.find_last_not_of('\r') + 1));
+    }
+    return lines;
 }
 
 bool fileExists(const std::wstring& path) {
     return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool copyFile(const std::wstring& from, const std::wstring& to) {
-    return CopyFileW(from.c_str(), to.c_str(), FALSE) != FALSE;
+RegistrySandbox::RegistrySandbox()
+    : path_(std::wstring(kSandboxes) + L"\\" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(GetTickCount64())) {
+    redirected_ = RegCreateKeyExW(HKEY_CURRENT_USER, path_.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &key_, nullptr) == ERROR_SUCCESS &&
+                  RegOverridePredefKey(HKEY_LOCAL_MACHINE, key_) == ERROR_SUCCESS;
 }
 
-void removeTree(const std::wstring& path) {
-    ov::removeDirectoryTree(path, false);
+RegistrySandbox::~RegistrySandbox() {
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    RegCloseKey(key_);
+    RegDeleteTreeW(HKEY_CURRENT_USER, path_.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, kSandboxes); // only when no other sandbox is left
 }
 
-std::vector<std::string> splitLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) {
-        lines.push_back(line.substr(0, line.find_last_not_of('\r') + 1));
-    }
-    return lines;
+bool RegistrySandbox::setValue(const std::wstring& key, const std::wstring& name, DWORD type,
+                               const std::vector<BYTE>& data) const {
+    // The system counts one more character for a string whose last character is followed by a
+    // NUL in memory, taking it for a forgotten terminator. A non-NUL guard keeps the size exact.
+    std::vector<BYTE> guarded = data;
+    guarded.insert(guarded.end(), {0xFF, 0xFF});
+    return RegSetKeyValueW(key_, key.c_str(), name.c_str(), type, guarded.data(),
+                           static_cast<DWORD>(data.size())) == ERROR_SUCCESS;
 }
 
-std::string toUtf8(const std::wstring& wide) {
-    return ov::str::wideToUtf8(wide);
+bool RegistrySandbox::setString(const std::wstring& key, const std::wstring& name,
+                                const std::wstring& text) const {
+    return setValue(key, name, REG_SZ, utf16Bytes(text + L'\0'));
+}
+
+bool RegistrySandbox::getValue(const std::wstring& key, const std::wstring& name, DWORD& type,
+                               std::vector<BYTE>& data) const {
+    return ov::Win32Registry(HKEY_CURRENT_USER).readValue(path_ + L"\\" + key, name, data, type);
+}
+
+std::vector<BYTE> utf16Bytes(const std::wstring& text) {
+    const auto* bytes = reinterpret_cast<const BYTE*>(text.data());
+    return std::vector<BYTE>(bytes, bytes + text.size() * sizeof(wchar_t));
 }
 
 } // namespace ovtest
