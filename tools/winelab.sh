@@ -19,36 +19,39 @@ export WINEDEBUG=-all
 # No Mono or Gecko installers; no menu entries on the host for the shortcuts tests make.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win64
-wine=/usr/lib/wine/wine64
-server=/usr/lib/wine/wineserver
+# Without address-space randomisation (inherited by every child): with it, a new Wine process now
+# and then finds its fixed-address shared page taken and ends at once ("failed to map the shared
+# user data"), failing whatever started it: a test, a process creation, a service start.
+wine() { setarch "$(uname -m)" -R /usr/lib/wine/wine64 "$@"; }
+server() { setarch "$(uname -m)" -R /usr/lib/wine/wineserver "$@"; }
 
 detached() { "$@" </dev/null >/dev/null 2>&1; }
 
 case "$cmd" in
 start)
   if [ ! -f "$prefix/.lab-ready" ]; then
-    detached "$server" -k || true
-    detached "$wine" wineboot -i || true
+    detached server -k || true
+    detached wine wineboot -i || true
     # Windows can only be created with the null graphics driver here.
-    detached "$wine" reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
-    detached "$server" -w || true
-    detached "$server" -k || true
+    detached wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f
+    detached server -w || true
+    detached server -k || true
     # What the fresh prefix has on the desktops and in the start menus: the lab's reset removes
     # everything else there.
     (cd "$prefix/drive_c" && find users/*/Desktop "ProgramData/Microsoft/Windows/Start Menu" \
        2>/dev/null | sort) >"$prefix/lab-pristine.txt"
     touch "$prefix/.lab-ready"
   fi
-  detached "$server" -p || true   # already running: keep it
+  detached server -p || true   # already running: keep it
   # Starts services.exe and friends now, detached, rather than under the first test.
-  detached "$wine" cmd.exe /c exit || true
+  detached wine cmd.exe /c exit || true
   ;;
 stop)
-  detached "$server" -k || true
-  detached "$server" -w || true
+  detached server -k || true
+  detached server -w || true
   ;;
 exec)
-  exec "$wine" "$@"
+  exec setarch "$(uname -m)" -R /usr/lib/wine/wine64 "$@"
   ;;
 *)
   echo "winelab.sh: unknown command $cmd" >&2

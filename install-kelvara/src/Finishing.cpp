@@ -6,7 +6,6 @@
 
 #include <ov/DirectoryTree.h>
 #include <ov/ModulePaths.h>
-#include <ov/PathRules.h>
 #include <ov/SamePath.h>
 
 void finishInstallation(InstallationRun& run) {

@@ -1,6 +1,5 @@
-"""The scenario lab's runner: the machine as states (probe), the work as actions (reset, unpack, install),
-rows checked with expect_state and expect_log; changes() compares two probes. tools/probe.py prints a lab's
-probe."""
+"""The scenario lab's runner: the machine as states (probe), the work as actions (reset, unpack, install), rows
+checked with expect_state and expect_log; changes() compares two probes (tools/probe.py prints a lab's)."""
 import datetime
 import os
 import re
@@ -11,7 +10,7 @@ import time
 from pathlib import Path
 from typing import NamedTuple
 
-WINE = "/usr/lib/wine/wine64"
+WINE = ["setarch", "x86_64", "-R", "/usr/lib/wine/wine64"]  # see tools/winelab.sh on randomisation
 REPO = Path(__file__).resolve().parents[2]
 DEFAULT_ROOT = r"C:\Program Files (x86)\Orvanta"  # what the probe lists
 INSTALL_ROOT = DEFAULT_ROOT + r"\Kelvara"  # UL_ROOT_DIR of the runs, holding the version folders
@@ -114,7 +113,7 @@ class Lab:
         # descriptors and would keep a pipe open after the program ended.
         files = [tempfile.TemporaryFile("w+", encoding="utf-8", errors="replace") for _ in range(2)]
         with files[0] as out, files[1] as err:
-            code = subprocess.run([WINE, str(program), *map(str, args)], input=input, stdout=out, stderr=err,
+            code = subprocess.run([*WINE, str(program), *map(str, args)], input=input, stdout=out, stderr=err,
                                   encoding="utf-8", env=env or self.env, timeout=timeout).returncode
             done = subprocess.CompletedProcess(program, code, *[f.seek(0) or f.read() for f in (out, err)])
         if check and done.returncode:
@@ -155,8 +154,7 @@ class Lab:
         return self._folders
 
     def journal(self):
-        path = self.unix(JOURNAL)
-        return path.read_text("utf-8", "replace").splitlines() if path.exists() else []
+        return self.unix(JOURNAL).read_text("utf-8", "replace").splitlines() if self.unix(JOURNAL).exists() else []
 
     def _lab_settings(self):  # records mirrored to a debugger, for labtool run --on
         return [set_op(LOGGING_KEY + r"\Kelvara\install-kelvara-win32", "DebugOutputLogging", 1)]
@@ -210,7 +208,7 @@ class Lab:
     def start(self, exe):
         """Starts a stand-in (client or tunnel) in the background, as a user's machine has it, and
         waits until it is ready. Detached: Wine's processes must not hold the runner's pipes."""
-        self.processes.append(subprocess.Popen([WINE, exe], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+        self.processes.append(subprocess.Popen([*WINE, exe], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                                stderr=subprocess.DEVNULL, env=self.env))
         line = exe + ": " + READY[exe.rsplit("\\", 1)[-1].lower()]
         for _ in range(200):
@@ -221,7 +219,7 @@ class Lab:
 
     def hold(self, *what):
         """Holds ("file", PATH), ("mutex", NAME[, MS]) or ("service", NAME) until reset()."""
-        process = subprocess.Popen([WINE, str(self.labtool), "hold", *map(str, what)], stdin=subprocess.DEVNULL,
+        process = subprocess.Popen([*WINE, str(self.labtool), "hold", *map(str, what)], stdin=subprocess.DEVNULL,
                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=self.env)
         self.processes.append(process)
         if process.stdout.readline().strip() != "holding":

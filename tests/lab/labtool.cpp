@@ -299,19 +299,6 @@ bool apply(const Strings& f) {
     return check(error, op + L" " + (f.size() > 1 ? f[1] : L""));
 }
 
-// Wine's process creation fails now and then with ERROR_INTERNAL_ERROR (1359); a moment later it works.
-bool createProcess(HANDLE token, std::wstring command, DWORD flags, STARTUPINFOW& startup,
-                   PROCESS_INFORMATION& info) {
-    for (int attempt = 0; attempt < 3; Sleep(200), ++attempt) {
-        if (CreateProcessAsUserW(token, nullptr, &command[0], nullptr, nullptr, FALSE, flags, nullptr,
-                                 nullptr, &startup, &info) ||
-            GetLastError() != ERROR_INTERNAL_ERROR) {
-            return info.hProcess != nullptr;
-        }
-    }
-    return false;
-}
-
 // Runs the program as its debugger and counts the log records it mirrors to the debugger; the
 // program stands still while a record is handled, so an action lands exactly between two records.
 int run(const Strings& args) {
@@ -346,7 +333,9 @@ int run(const Strings& args) {
         !LookupPrivilegeValueW(nullptr, SE_DEBUG_NAME, &deleted.Luid) ||
         !CreateRestrictedToken(self.get(), 0, restricted, &disabled, noDebugPrivilege, &deleted, 0, nullptr,
                                token.put()) ||
-        !createProcess(token.get(), command, actions.empty() ? 0 : DEBUG_ONLY_THIS_PROCESS, startup, info)) {
+        !CreateProcessAsUserW(token.get(), nullptr, &command[0], nullptr, nullptr, FALSE,
+                              actions.empty() ? 0 : DEBUG_ONLY_THIS_PROCESS, nullptr, nullptr, &startup,
+                              &info)) {
         check(GetLastError(), L"run " + command);
         return 2;
     }

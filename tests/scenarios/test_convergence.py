@@ -1,7 +1,6 @@
-"""Convergence: an installation stopped at any of its records (a power cut, a killed process) and then
-simply run again, as the framework does, ends in the state an uninterrupted run leaves. The run is
-stopped deterministically: labtool receives each record as a debugger would and terminates the
-installer at record N, before that record is written. OV_CONVERGENCE_EVERY=k tries every k-th record."""
+"""Convergence: an installation stopped at any of its records (a power cut, a killed process) and simply run
+again, as the framework does, ends in the state an uninterrupted run leaves. labtool receives each record as a
+debugger would and terminates the installer at record N, before it is written. OV_CONVERGENCE_EVERY=k: every k-th."""
 import os
 import unittest
 

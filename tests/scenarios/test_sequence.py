@@ -1,6 +1,5 @@
-"""Rows of the installation sequence: a first installation, upgrades, the reboot endings, customization and
-naming variants, the same version run twice, and the update packages marked after a successful run. Each row
-starts from a machine without the product; the fault matrix holds the runs that go wrong."""
+"""Rows of the installation sequence from a machine without the product: a first installation, upgrades, the reboot
+endings, customization and naming variants, the same version twice, the update packages; faults: test_faults."""
 import re
 import unittest
 
