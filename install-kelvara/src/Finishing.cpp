@@ -12,8 +12,8 @@ void finishInstallation(InstallationRun& run) {
     for (auto service = run.services.rbegin(); service != run.services.rend(); ++service) {
         (*service)->start();
     }
+    const std::wstring moduleFolder = ov::getExecutableFolder();
     if (run.upgrade) {
-        const std::wstring moduleFolder = ov::getExecutableFolder();
         // The same version run again (after an interrupted run, say) finds its own folder as the
         // earlier one: removing it would remove this installation.
         if (ov::isSamePath(run.previousFolder, moduleFolder)) {
@@ -25,5 +25,5 @@ void finishInstallation(InstallationRun& run) {
             run.registry.deleteValue(product::kProductKey, product::kUpgradeFromValue);
         }
     }
-    removePendingFileOperationsInFolder(ov::getExecutableFolder() + L"\\");
+    removePendingFileOperationsInFolder(moduleFolder + L"\\");
 }

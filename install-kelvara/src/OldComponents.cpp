@@ -32,41 +32,38 @@ void detectUpgrade(InstallationRun& run) {
                     run.previousFolder.c_str());
 }
 
+namespace {
+
+// Each removal stands alone: a tool that is missing or fails changes nothing for the others.
+void removeOldDriver(const DriverTool& tool, const char* operation, const wchar_t* label,
+                     const std::string& driver) {
+    try {
+        const unsigned long code = tool.run(operation, driver);
+        OV_SEQUENCE_LOG(OvKmfLogging::Info, L"drivertool.exe %s returned %d", label, static_cast<int>(code));
+    } catch (const std::exception&) {
+        OV_SEQUENCE_LOG(OvKmfLogging::Error, L"drivertool.exe %s returned exception", label);
+    }
+}
+
+} // namespace
+
 void removeOldComponents(InstallationRun& run) {
     if (!run.upgrade) {
         return;
     }
-    // Each removal stands alone: a tool that is missing or fails changes nothing for the others.
     const DriverTool tool(run.previousFolder);
     const std::string tunnelingDriver = OVVpnCustomization::getOpenVpnTunnelingDriverName();
-    try {
-        const unsigned long code = tool.run("uninstall", tunnelingDriver);
-        OV_SEQUENCE_LOG(OvKmfLogging::Info, L"drivertool.exe uninstall returned %d", static_cast<int>(code));
-    } catch (const std::exception&) {
-        OV_SEQUENCE_LOG(OvKmfLogging::Error, L"drivertool.exe uninstall returned exception");
-    }
+    removeOldDriver(tool, "uninstall", L"uninstall", tunnelingDriver);
 
     const std::string tapDriver = OVVpnCustomization::getOpenVpnTapDriverName();
     if (OVVpnCustomization::isWintunSupported() && tapDriver != tunnelingDriver) {
         OV_SEQUENCE_LOG(OvKmfLogging::Info, L"Uninstall old TAP driver as Wintun is used instead");
-        try {
-            const unsigned long code = tool.run("uninstall", tapDriver);
-            OV_SEQUENCE_LOG(OvKmfLogging::Info, L"drivertool.exe uninstall old tap returned %d",
-                            static_cast<int>(code));
-        } catch (const std::exception&) {
-            OV_SEQUENCE_LOG(OvKmfLogging::Error, L"drivertool.exe uninstall old tap returned exception");
-        }
+        removeOldDriver(tool, "uninstall", L"uninstall old tap", tapDriver);
     }
 
     OV_SEQUENCE_LOG(OvKmfLogging::Info, L"Uninstall callout driver");
-    try {
-        const unsigned long code =
-            tool.run("calloutuninstall", OVVpnCustomization::getWfpCalloutDriverName());
-        OV_SEQUENCE_LOG(OvKmfLogging::Info, L"drivertool.exe calloutuninstall returned %d",
-                        static_cast<int>(code));
-    } catch (const std::exception&) {
-        OV_SEQUENCE_LOG(OvKmfLogging::Error, L"drivertool.exe calloutuninstall returned exception");
-    }
+    removeOldDriver(tool, "calloutuninstall", L"calloutuninstall",
+                    OVVpnCustomization::getWfpCalloutDriverName());
 
     ExecuteApplication::killProcessesByName(product::kClientExecutable, product::kClientQuitTimeoutMs,
                                             run.previousFolder.c_str());

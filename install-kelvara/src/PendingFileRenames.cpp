@@ -6,7 +6,6 @@
 #include <ov/Handle.h>
 #include <ov/Win32.h>
 
-#include <cstring>
 #include <vector>
 
 namespace {
@@ -53,18 +52,18 @@ void removePendingFileOperationsInFolder(const std::wstring& folder) {
         OV_KMF_LOG(OvKmfLogging::Debug, L"data was empty");
         return;
     }
-    std::vector<BYTE> data(size, 0);
-    const LONG read = RegQueryValueExW(key.get(), kPendingOperations, nullptr, &type, data.data(), &size);
+    // Read straight into UTF-16 units; an odd last byte is no whole unit and is not looked at.
+    std::vector<char16_t> units((size + 1) / sizeof(char16_t), u'\0');
+    const LONG read = RegQueryValueExW(key.get(), kPendingOperations, nullptr, &type,
+                                       reinterpret_cast<BYTE*>(units.data()), &size);
     if (read != ERROR_SUCCESS) {
         OV_KMF_LOG(OvKmfLogging::Error, L"RegQueryValueEx failed %d", static_cast<int>(read));
         return;
     }
-    const std::size_t count = data.size() / sizeof(char16_t);
+    const std::size_t count = size / sizeof(char16_t); // what the read stored, never more than the buffer
     if (count <= 1) {
         return;
     }
-    std::vector<char16_t> units(count);
-    std::memcpy(units.data(), data.data(), count * sizeof(char16_t));
 
     const PendingRenameFilter filtered = filterPendingRenames(units.data(), count, toU16(folder));
     for (const PendingRenamePair& pair : filtered.pairs) {

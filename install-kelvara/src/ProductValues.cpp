@@ -8,7 +8,7 @@
 
 namespace {
 
-const wchar_t kServiceKey[] = L"SYSTEM\\CurrentControlSet\\Services\\Kelvara Service";
+const wchar_t kServicesKey[] = L"SYSTEM\\CurrentControlSet\\Services\\";
 const wchar_t kServiceDisplayName[] = L"Orvanta Kelvara Service";
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const wchar_t kLoggingKey[] = L"SOFTWARE\\Orvanta\\KMF\\Logging";
@@ -18,10 +18,11 @@ const DWORD kDefaultLogMaxSizeKB = 5000;
 
 void writeProductValues(InstallationRun& run) {
     ov::Win32Registry& registry = run.registry;
+    const std::wstring serviceKey = kServicesKey + std::wstring(product::kServiceName);
     // Written into the service's key only: the service manager registered the key name as display name.
-    registry.createKeyPath(kServiceKey);
-    registry.writeString(kServiceKey, L"DisplayName", kServiceDisplayName);
-    registry.writeString(kServiceKey, L"Description", kServiceDisplayName);
+    registry.createKeyPath(serviceKey);
+    registry.writeString(serviceKey, L"DisplayName", kServiceDisplayName);
+    registry.writeString(serviceKey, L"Description", kServiceDisplayName);
 
     registry.createKeyPath(product::kProductKey);
     registry.writeString(product::kProductKey, L"InstallationRootDirectory", run.installationRoot);

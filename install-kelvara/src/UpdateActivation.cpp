@@ -1,5 +1,7 @@
 #include "UpdateActivation.h"
 
+#include "ProductLayout.h"
+
 #include <logging/Log.h>
 #include <ov/ModulePaths.h>
 #include <ov/Win32Registry.h>
@@ -25,7 +27,7 @@ void activateUpdateModule(const RunContext& context) {
             registry.writeString(updatesKey + L"\\" + package, L"status", active ? L"active" : L"inactive");
         }
     }
-    const std::wstring modulesKey = std::wstring(L"SOFTWARE\\Orvanta\\Kelvara\\modules\\") + kModuleId;
+    const std::wstring modulesKey = std::wstring(product::kProductKey) + L"\\modules\\" + kModuleId;
     registry.createKeyPath(modulesKey);
     registry.writeString(modulesKey, L"path", ov::getExecutableFolder());
 }

@@ -6,6 +6,7 @@
 #include "UpdateActivation.h"
 
 #include <logging/Log.h>
+#include <ov/ModulePaths.h>
 #include <ov/Win32.h>
 
 #include <exception>
@@ -23,12 +24,8 @@ const int kExceptionResult = 7;
 // have put one) would run its code with the installer's rights: from here on, libraries come only
 // from the system folder. Looked up at run time, as Windows 7 without its loader update lacks it.
 void restrictLibrariesToSystemFolder() {
-    using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-    const HMODULE kernel = GetModuleHandleW(L"kernel32");
     const auto setDefaultDllDirectories =
-        kernel == nullptr ? nullptr
-                          : reinterpret_cast<SetDefaultDllDirectoriesFn>(
-                                reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+        ov::getExport<BOOL(WINAPI*)(DWORD)>(GetModuleHandleW(L"kernel32"), "SetDefaultDllDirectories");
     if (setDefaultDllDirectories == nullptr || !setDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32)) {
         SetDllDirectoryW(L""); // at least not the current folder
     }

@@ -1,7 +1,7 @@
 #include "Wow64.h"
 
 #include <logging/Log.h>
-#include <ov/Win32.h>
+#include <ov/ModulePaths.h>
 
 bool IsWow64() {
     const HMODULE kernel = GetModuleHandleW(L"kernel32");
@@ -10,9 +10,7 @@ bool IsWow64() {
         return false;
     }
     // Looked up at run time: older 32-bit Windows does not export it.
-    using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-    const auto isWow64Process =
-        reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(GetProcAddress(kernel, "IsWow64Process")));
+    const auto isWow64Process = ov::getExport<BOOL(WINAPI*)(HANDLE, PBOOL)>(kernel, "IsWow64Process");
     if (isWow64Process == nullptr) {
         return false;
     }

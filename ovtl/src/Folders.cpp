@@ -65,9 +65,7 @@ std::wstring shellFolderPath(int shellFolder) {
     if (!shell) {
         return std::wstring();
     }
-    // Through a plain function pointer type, which every compiler lets us cast to any other.
-    const auto getFolderPath = reinterpret_cast<GetFolderPathFunction>(
-        reinterpret_cast<void (*)()>(GetProcAddress(shell.get(), "SHGetFolderPathW")));
+    const auto getFolderPath = getExport<GetFolderPathFunction>(shell.get(), "SHGetFolderPathW");
     if (getFolderPath == nullptr) {
         return std::wstring();
     }

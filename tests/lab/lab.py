@@ -15,6 +15,7 @@ REPO = Path(__file__).resolve().parents[2]
 DEFAULT_ROOT = r"C:\Program Files (x86)\Orvanta"  # what the probe lists
 INSTALL_ROOT = DEFAULT_ROOT + r"\Kelvara"  # UL_ROOT_DIR of the runs, holding the version folders
 SERVICE = "Kelvara Service"
+UPDATES = r"SOFTWARE\Orvanta\Updater\updates\kelvara-win32"  # the module's update packages (below ul_reg_root)
 PROGRAMS = ("Kelvara.exe", "openvpn.exe", "ovvpnservice.exe", "drivertool32.exe", "drivertool64.exe",
             "ovdiag_32.exe", "ovvpnuninstall.exe", "install-kelvara.exe")
 PRODUCT_KEYS = (r"SOFTWARE\Orvanta", r"SOFTWARE\Wow6432Node\Orvanta", r"SOFTWARE\OvLab",
@@ -100,6 +101,10 @@ class Lab:
                         WINEDLLOVERRIDES="winemenubuilder.exe=d")
         self.labtool = self.build / "tests" / "lab" / "labtool.exe"
         self.processes, self.roots, self._folders = [], {DEFAULT_ROOT}, None
+
+    def version(self):
+        """The product version the build was configured with."""
+        return re.search(r"CMAKE_PROJECT_VERSION:STATIC=(.*)", (self.build / "CMakeCache.txt").read_text())[1]
 
     def unix(self, path):
         rest = path[2:].replace("\\", "/").lstrip("/")

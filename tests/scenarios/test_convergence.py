@@ -4,10 +4,9 @@ debugger would and terminates the installer at record N, before it is written. O
 import os
 import unittest
 
-from lab import Lab, changes, set_op
+from lab import UPDATES, Lab, changes, set_op
 
 A, B = "2.68.0.0", "2.69.35.0"
-UPDATES = r"SOFTWARE\Orvanta\Updater\updates\kelvara-win32"
 EVERY = int(os.environ.get("OV_CONVERGENCE_EVERY", "1"))
 
 

@@ -3,7 +3,7 @@ refusals without administrator rights or customization, and what each run writes
 import re
 import unittest
 
-from lab import MISSING, Lab, changes, expect_log
+from lab import MISSING, UPDATES, Lab, changes, expect_log
 
 VERSION = "2.69.35.0"
 DEFAULT_ROOT = r'I MainLogic::execute: Installation root directory: "C:\Program Files (x86)\Orvanta\Kelvara"'
@@ -48,7 +48,7 @@ class EntryRows(unittest.TestCase):
         """One run from a reset lab: its exit code, its records, and no change at all on a refusal."""
         self.lab.reset()
         folder = self.lab.unpack(VERSION, customization=customization)
-        self.lab.apply(("set", rf"SOFTWARE\Orvanta\Updater\updates\kelvara-win32\{VERSION}", "", 1, ""))
+        self.lab.apply(("set", rf"{UPDATES}\{VERSION}", "", 1, ""))
         before = self.lab.probe()
         run = self.lab.install(folder, env=env, restricted=restricted)
         self.assertEqual(run.exit_code, exit_code, [r.text for r in run.log])

@@ -3,13 +3,12 @@ endings, customization and naming variants, the same version twice, the update p
 import re
 import unittest
 
-from lab import ABSENT, INSTALL_ROOT, Lab, expect_log, expect_state, set_op
+from lab import ABSENT, INSTALL_ROOT, UPDATES, Lab, expect_log, expect_state, set_op
 
 A, B = "2.68.0.0", "2.69.35.0"
 PRODUCT, RUN_KEY = r"SOFTWARE\Orvanta\Kelvara", r"Software\Microsoft\Windows\CurrentVersion\Run"
-UPDATES = r"SOFTWARE\Orvanta\Updater\updates\kelvara-win32"
 SEQ, SERVICE = "I MainLogic::execute: ", "Kelvara Service"
-VERSION = re.search(r"CMAKE_PROJECT_VERSION:STATIC=(.*)", (Lab().build / "CMakeCache.txt").read_text())[1]
+VERSION = Lab().version()
 ARP = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvanta Kelvara"
 LOGGING = r"SOFTWARE\Wow6432Node\Orvanta\KMF\Logging"
 STOPPED = re.compile("service is stopped")

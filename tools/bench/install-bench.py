@@ -20,7 +20,7 @@ sys.dont_write_bytecode = True  # no __pycache__ folders in the checkout
 sys.path[:0] = [str(REPO / "tests" / "lab"), str(REPO / "tools" / "mainjob")]
 from difference import driver_tool_calls  # noqa: E402
 from lab import Lab  # noqa: E402
-from play import ROOT, older  # noqa: E402
+from play import older  # noqa: E402
 from timeline import short_command, timeline  # noqa: E402
 
 TARGETS = {"first installation": 200, "upgrade": 300}  # own work, ms
@@ -48,7 +48,7 @@ def sample(lab, folder):
     s["bare"] = timed(lab, lab.labtool, "run", "--", folder + r"\ovdiag_32.exe")[0]
     for command, where in s["calls"]:
         if not lab.unix(where).exists():  # the upgrade removed the earlier version's folder
-            lab.unpack(where.rsplit("\\", 1)[-1], root=ROOT)
+            lab.unpack(where.rsplit("\\", 1)[-1])
         s["alone"].append(float(timed(lab, lab.build / "tools" / "bench" / "run-alone.exe", 1, where, command)[1].stdout))
     items = [item for step in s["steps"] for item in step.items]
     s["children"] = sum(i.ms for i in items if i.kind == "child")
@@ -61,16 +61,16 @@ def sample(lab, folder):
 
 def first_installation(lab, a, b):
     lab.reset()
-    return sample(lab, lab.unpack(a, root=ROOT))
+    return sample(lab, lab.unpack(a))
 
 
 def upgrade(lab, a, b):
     lab.reset()
-    folder = lab.unpack(a, root=ROOT)
+    folder = lab.unpack(a)
     lab.install(folder)
     lab.start(folder + r"\Kelvara.exe")
     lab.start(folder + r"\openvpn.exe")
-    return sample(lab, lab.unpack(b, root=ROOT))
+    return sample(lab, lab.unpack(b))
 
 
 TOTALS = (("process start and exit, beyond a bare start", lambda s: s["wall"] - s["span"] - s["bare"]),
@@ -111,9 +111,7 @@ def main(argv):
     parser.add_argument("--build", type=Path, help="the test build tree (default: build/test)")
     args = parser.parse_args(argv)
     lab = Lab(args.build)
-    version = next(line.split("=", 1)[1].strip() for line in (lab.build / "CMakeCache.txt").read_text().splitlines()
-                   if line.startswith("CMAKE_PROJECT_VERSION:"))
-    a, b = older(version, 1), version
+    a, b = older(lab.version(), 1), lab.version()
     print(f"install-bench: {args.runs} runs each of the first installation and the upgrade ({lab.build}), "
           "default log level", flush=True)
     results = {}

@@ -9,13 +9,11 @@ from pathlib import Path
 
 sys.dont_write_bytecode = True  # no __pycache__ folders in the checkout
 sys.path[:0] = [str(Path(__file__).resolve().parents[2] / "tests" / "lab"), str(Path(__file__).resolve().parent)]
-from lab import Lab, set_op  # noqa: E402
+from lab import UPDATES, Lab, set_op  # noqa: E402
 from picture import picture  # noqa: E402
 from report import RunResult, report  # noqa: E402
 from timeline import timeline  # noqa: E402
 
-ROOT = r"C:\Program Files (x86)\Orvanta\Kelvara"  # the installation root (UL_ROOT_DIR) the lab's framework uses
-UPDATES = r"SOFTWARE\Orvanta\Updater\updates\kelvara-win32"  # below ul_reg_root, in the installer's own view
 
 
 def older(version, steps):
@@ -63,7 +61,7 @@ def play(lab, args, version_b):
     lab.reset()
     # The framework keeps a few packages of the module; the installer marks the one it installed active.
     lab.apply(*[set_op(f"{UPDATES}\\{v}", "status", "inactive") for v in (older(version_b, 2), version_a, version_b)])
-    folder_a = lab.unpack(version_a, root=ROOT, installer=args.installer)
+    folder_a = lab.unpack(version_a, installer=args.installer)
     runs = [play_run(lab, f"first installation of {version_a}", folder_a, 0, env)]
     if args.first_only:
         return runs
@@ -71,7 +69,7 @@ def play(lab, args, version_b):
     lab.start(folder_a + r"\openvpn.exe")
     # The 32-bit installer on 64-bit Windows runs the x64 tool, the 64-bit lab build the 32-bit one.
     settings = {"drivertool32": "exit_code=1", r"x64\drivertool64": "exit_code=1"} if args.reboot else None
-    folder_b = lab.unpack(version_b, root=ROOT, installer=args.installer, settings=settings)
+    folder_b = lab.unpack(version_b, installer=args.installer, settings=settings)
     runs.append(play_run(lab, f"upgrade from {version_a} to {version_b}", folder_b, 100 if args.reboot else 0, env))
     return runs
 
@@ -84,13 +82,8 @@ def main(argv):
         raise SystemExit(f"play: no installer at {args.installer}")
     if args.installer and machine_problem(args.installer):
         raise SystemExit(f"play: {machine_problem(args.installer)}")
-    cache = lab.build / "CMakeCache.txt"
-    version = next((line.split("=", 1)[1].strip() for line in cache.read_text().splitlines()
-                    if line.startswith("CMAKE_PROJECT_VERSION:")), None) if cache.exists() else None
-    if not version:
-        raise SystemExit(f"play: no project version in {cache}; build the test preset first")
     try:
-        runs = play(lab, args, version)
+        runs = play(lab, args, lab.version())
     except RuntimeError as error:  # a program of the lab failed: say which, without a traceback
         raise SystemExit(f"play: the lab could not run it: {error}")
     out.mkdir(parents=True, exist_ok=True)

@@ -16,4 +16,14 @@ std::wstring getExecutableFolder();
 // The system folder (for example C:\Windows\system32); empty on failure.
 std::wstring getSystemDirectory();
 
+// A function a loaded module exports, as the caller's function pointer type; null when the module
+// is null or lacks it (an older Windows, say). For functions that cannot be imported statically.
+template <typename Function>
+Function getExport(HMODULE module, const char* name) {
+    // Through a plain function pointer type, which every compiler lets us cast to any other.
+    return module == nullptr
+               ? nullptr
+               : reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
 } // namespace ov
