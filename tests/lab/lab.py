@@ -235,7 +235,7 @@ class Lab:
         """The log file without its ".log": a non-administrator logs under the user's folder."""
         return str(self.unix(self.folders()["local_app_data" if restricted else "program_data"] + "\\" + LOG_NAME))
 
-    def _log(self, base):
+    def log_lines(self, base):
         """The log's lines, oldest generation first, and the index of the last start banner (or None)."""
         paths = [Path(base + generation) for generation in (".2.log", ".1.log", ".log")]
         lines = [line for path in paths if path.exists() for line in path.read_text("utf-8", "replace").splitlines()]
@@ -254,7 +254,7 @@ class Lab:
         run_env.update({k: v for k, v in variables.items() if v is not None})
         self.apply(*self._lab_settings())
         base = self.log_base(restricted)
-        lines, last = self._log(base)
+        lines, last = self.log_lines(base)
         before = None if last is None else lines[last]
         flags = ["--restricted"] * restricted + ["--no-debug-privilege"] * no_debug_privilege
         for when, action in on:
@@ -264,7 +264,7 @@ class Lab:
                          timeout=timeout)
         seconds = time.monotonic() - started
         out = dict(line.split(" ", 1) for line in done.stdout.splitlines() if line.startswith("exit "))
-        lines, last = self._log(base)
+        lines, last = self.log_lines(base)
         fresh = last is not None and lines[last] != before  # else this run wrote no banner, and no record
         return Run(int(out["exit"]), parse_records(lines[last:]) if fresh else [], seconds)
 

@@ -60,7 +60,7 @@ class EntryRows(unittest.TestCase):
         for name, env, in_order, absent in CONTEXT_ROWS:
             with self.subTest(name):
                 self.row(0, in_order, absent, env)
-        lines, banner = self.lab._log(self.lab.log_base())
+        lines, banner = self.lab.log_lines(self.lab.log_base())
         self.assertEqual(lines[banner - 1], "")  # an empty line sets each run apart
 
     def test_start_checks(self):

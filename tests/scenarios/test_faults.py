@@ -214,12 +214,15 @@ class FaultRows(unittest.TestCase):
             for file, text in files.items():
                 (lab.unix(version) / file).unlink() if text is None else (lab.unix(version) / file).write_text(text)
         lab.apply(*s.get("ops", ()))
-        [lab.hold(*what) for what in s.get("hold", ())] + [lab.start(exe) for exe in s.get("start", ())]
+        for what in s.get("hold", ()):
+            lab.hold(*what)
+        for exe in s.get("start", ()):
+            lab.start(exe)
         s.get("prep", lambda t: None)(self)
         before = self.probe()
         run = lab.install(folder, **{k: s[k] for k in self.RUN if k in s})
         if "log_base" in s or s.get("whole"):  # the records of a log elsewhere, or of every generation
-            lines, last = lab._log(str(lab.unix(s["log_base"])) if "log_base" in s else lab.log_base())
+            lines, last = lab.log_lines(str(lab.unix(s["log_base"])) if "log_base" in s else lab.log_base())
             run = run._replace(log=parse_records(lines[0 if s.get("whole") else last:]))
         code, last = ENDINGS.get(end, (end, None))
         self.assertEqual(run.exit_code, code, [r.text for r in run.log])
