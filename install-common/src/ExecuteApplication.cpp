@@ -20,6 +20,8 @@ constexpr DWORD disappearanceBudgetMs = 1000;
 constexpr DWORD disappearanceProbeMs = 100;
 
 constexpr DWORD modulePathCapacity = 260;
+// Room for the longest path the kernel names an image with.
+constexpr DWORD imagePathCapacity = 32768;
 
 wchar_t asciiLower(wchar_t c) {
     return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c + 0x20) : c;
@@ -40,6 +42,32 @@ void waitForDisappearance(DWORD processId) {
             return;
         }
     }
+}
+
+// What is left of a killProcessesByName call's budget (twice its wait, shared by all its
+// matches): any user may start copies of the product's programs, and each would otherwise cost
+// a whole quit wait while the VPN is down.
+class StopBudget {
+public:
+    explicit StopBudget(DWORD waitMs) : end_(GetTickCount64() + 2ull * waitMs) {}
+    DWORD leftMs() const {
+        const ULONGLONG now = GetTickCount64();
+        return now >= end_ ? 0 : static_cast<DWORD>(end_ - now);
+    }
+
+private:
+    const ULONGLONG end_;
+};
+
+// The kernel's name of the process's image; empty (last error set) when it cannot be read.
+std::wstring queryImageName(HANDLE process) {
+    std::wstring path(imagePathCapacity, L'\0');
+    DWORD size = imagePathCapacity;
+    if (!QueryFullProcessImageNameW(process, 0, &path[0], &size)) {
+        return std::wstring();
+    }
+    path.resize(size);
+    return path;
 }
 
 } // namespace
@@ -107,6 +135,7 @@ void killProcessesByName(const wchar_t* exeName, DWORD timeoutMs, const wchar_t*
         OV_KMF_LOG(OvKmfLogging::Error, L"Process32First failed with error %d", GetLastError());
         return;
     }
+    const StopBudget budget(timeoutMs);
     do {
         OV_KMF_LOG(OvKmfLogging::Debug, L"Found PROCESS NAME:  %s", entry.szExeFile);
         if (!processCanBeTerminated(entry.szExeFile, entry.th32ProcessID, exeName, folder)) {
@@ -123,16 +152,21 @@ void killProcessesByName(const wchar_t* exeName, DWORD timeoutMs, const wchar_t*
             continue;
         }
 
-        // The waits are logged here, in this function, as the records name it.
-        const bool quitRequested = sendQuitCommandToProcess(entry.th32ProcessID);
-        OV_KMF_LOG(OvKmfLogging::Debug, L"Waiting %d ms", timeoutMs);
-        DWORD waitResult = WaitForSingleObject(process.get(), timeoutMs);
-        OV_KMF_LOG(OvKmfLogging::Debug, L"Finished waiting with result %d", waitResult);
-        // A process without windows may have created them since; ask once more.
-        if (!quitRequested && sendQuitCommandToProcess(entry.th32ProcessID)) {
+        // A match reached within the budget is asked to quit and waited for in full, so one or
+        // two matches are stopped as always; the rest are terminated at once, and not probed.
+        const bool askToQuit = budget.leftMs() > 0;
+        if (askToQuit) {
+            // The waits are logged here, in this function, as the records name it.
+            const bool quitRequested = sendQuitCommandToProcess(entry.th32ProcessID);
             OV_KMF_LOG(OvKmfLogging::Debug, L"Waiting %d ms", timeoutMs);
-            waitResult = WaitForSingleObject(process.get(), timeoutMs);
+            DWORD waitResult = WaitForSingleObject(process.get(), timeoutMs);
             OV_KMF_LOG(OvKmfLogging::Debug, L"Finished waiting with result %d", waitResult);
+            // A process without windows may have created them since; ask once more.
+            if (!quitRequested && sendQuitCommandToProcess(entry.th32ProcessID)) {
+                OV_KMF_LOG(OvKmfLogging::Debug, L"Waiting %d ms", timeoutMs);
+                waitResult = WaitForSingleObject(process.get(), timeoutMs);
+                OV_KMF_LOG(OvKmfLogging::Debug, L"Finished waiting with result %d", waitResult);
+            }
         }
 
         // Terminated also when it has ended already: the result does not matter either way.
@@ -140,7 +174,9 @@ void killProcessesByName(const wchar_t* exeName, DWORD timeoutMs, const wchar_t*
                    entry.szExeFile);
         TerminateProcess(process.get(), 0);
         process.reset();
-        waitForDisappearance(entry.th32ProcessID);
+        if (askToQuit) {
+            waitForDisappearance(entry.th32ProcessID);
+        }
     } while (Process32NextW(snapshot.get(), &entry));
 
     OV_KMF_LOG(OvKmfLogging::Debug, L"Done killing process");
@@ -189,12 +225,22 @@ bool processCanBeTerminated(const wchar_t* exeFileName, DWORD processId, const w
         OV_KMF_LOG(OvKmfLogging::Error, L"Cannot open process handle for %d", processId);
         return false;
     }
-    wchar_t path[modulePathCapacity] = {};
-    if (K32GetModuleFileNameExW(process.get(), nullptr, path, modulePathCapacity) == 0) {
+    wchar_t modulePath[modulePathCapacity] = {};
+    std::wstring path;
+    if (K32GetModuleFileNameExW(process.get(), nullptr, modulePath, modulePathCapacity) != 0) {
+        path = modulePath;
+    } else {
         OV_KMF_LOG(OvKmfLogging::Error, L"Failed to get module filename, le=%d", GetLastError());
-        return false;
+        // A 32-bit process cannot walk a 64-bit process's module list: a 64-bit client or
+        // tunnel would keep running while its drivers are replaced. The image name serves then.
+        path = queryImageName(process.get());
+        if (path.empty()) {
+            OV_KMF_LOG(OvKmfLogging::Error, L"QueryFullProcessImageNameW failed, le=%d", GetLastError());
+            return false;
+        }
+        OV_KMF_LOG(OvKmfLogging::Info, L"Path read with QueryFullProcessImageNameW: %s", path.c_str());
     }
-    OV_KMF_LOG(OvKmfLogging::Debug, L"Found candidate in path: %s", path);
+    OV_KMF_LOG(OvKmfLogging::Debug, L"Found candidate in path: %s", path.c_str());
     return pathContainsFolder(path, folder);
 }
 

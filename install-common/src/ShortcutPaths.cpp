@@ -1,6 +1,7 @@
 #include <install-common/ShortcutPaths.h>
 
 #include <cstddef>
+#include <cwchar>
 #include <utility>
 
 namespace {
@@ -50,4 +51,16 @@ std::wstring BuildShortcutPath(const std::wstring& folder, const std::wstring& s
         return {};
     }
     return path;
+}
+
+bool IsPlainFileName(const std::wstring& name) {
+    if (name.empty() || name.find(L"..") != std::wstring::npos) {
+        return false;
+    }
+    for (const wchar_t c : name) {
+        if (c < 0x20 || std::wcschr(L"\\/:*?\"<>|", c) != nullptr) {
+            return false;
+        }
+    }
+    return true;
 }

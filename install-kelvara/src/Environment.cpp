@@ -1,5 +1,6 @@
 #include "Environment.h"
 
+#include <install-common/ShortcutPaths.h>
 #include <logging/Log.h>
 #include <ov/Win32.h>
 
@@ -31,5 +32,15 @@ std::wstring GetEnvVariable(const std::wstring& name, const std::wstring& defaul
         return std::wstring(buffer);
     }
     OV_KMF_LOG(OvKmfLogging::Warning, L"Using default value for %s", name.c_str());
+    return defaultValue;
+}
+
+std::wstring GetFileNameVariable(const std::wstring& name, const std::wstring& defaultValue) {
+    const std::wstring value = GetEnvVariable(name, defaultValue);
+    if (IsPlainFileName(value)) {
+        return value;
+    }
+    OV_KMF_LOG(OvKmfLogging::Warning, L"Using default value for %s: \"%s\" is not a file name", name.c_str(),
+               value.c_str());
     return defaultValue;
 }

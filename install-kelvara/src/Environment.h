@@ -9,3 +9,8 @@ std::wstring getEnvironmentVariable(const std::wstring& name);
 // The value of an environment variable of at most 1022 characters; otherwise (unset,
 // empty, longer) the default, with a warning naming the variable.
 std::wstring GetEnvVariable(const std::wstring& name, const std::wstring& defaultValue);
+
+// GetEnvVariable for a value that names files and folders (the application name): one that is
+// not a plain file name (IsPlainFileName) gives the default too, with a warning, so that no
+// shortcut or Start Menu folder can land outside its folder.
+std::wstring GetFileNameVariable(const std::wstring& name, const std::wstring& defaultValue);

@@ -15,7 +15,7 @@ int MainLogic::execute(bool silent) {
         return NotEnoughRights;
     }
 
-    run.applicationName = GetEnvVariable(L"kelvara_app_name", L"Kelvara");
+    run.applicationName = GetFileNameVariable(L"kelvara_app_name", L"Kelvara");
     run.installationRoot = GetEnvVariable(L"UL_ROOT_DIR", L"C:\\Program Files (x86)\\Orvanta\\Kelvara");
     run.appModelId = GetEnvVariable(L"kelvara_app_model_id", L"Orvanta.Kelvara");
     OV_KMF_LOG(OvKmfLogging::Info, L"Installation root directory: \"%s\"", run.installationRoot.c_str());

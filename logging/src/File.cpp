@@ -1,4 +1,5 @@
 #include <logging/FileSystem.h>
+#include <logging/LogTrust.h>
 
 namespace OvKmfLogging {
 namespace FileSystem {
@@ -15,7 +16,7 @@ bool File::open(const std::wstring& path, SECURITY_ATTRIBUTES* security) {
     // Full sharing: other processes log to, read, rotate and delete the same file.
     handle_.reset(CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, security, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr));
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!validate()) {
         close();
         return false;
@@ -63,9 +64,10 @@ bool File::validate() {
     if (!isOpen()) {
         return false;
     }
-    // Appending to a file that has another name elsewhere would write into that file too.
+    // Opened as a link itself, never through it: a link or a second name is refused.
     BY_HANDLE_FILE_INFORMATION information = {};
-    if (GetFileInformationByHandle(handle_.get(), &information) && information.nNumberOfLinks > 1) {
+    if (GetFileInformationByHandle(handle_.get(), &information) &&
+        !isPlainLogFile(information.dwFileAttributes, information.nNumberOfLinks)) {
         return false;
     }
     LARGE_INTEGER zero = {};

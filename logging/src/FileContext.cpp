@@ -1,8 +1,13 @@
 #include <logging/FileContext.h>
 
+#include "ProcessToken.h"
+
 #include <logging/Log.h>
 #include <logging/LogPaths.h>
+#include <logging/LogTrust.h>
 #include <logging/LogSettings.h>
+
+#include <aclapi.h>
 
 #include <utility>
 
@@ -131,13 +136,34 @@ void FileContext::createLock(const wchar_t* name) {
     SecurityAttributesPtr security;
     if (isAdmin_ && name != nullptr) {
         // Normal processes may wait on an administrator's lock but not take it over.
-        security = createSecurityAttributes(kPrivateSddl);
+        security = createSecurityAttributes(kLockSddl);
     }
-    HANDLE lock = CreateMutexW(security.get(), FALSE, name);
-    if (lock == nullptr && name != nullptr && GetLastError() == ERROR_ACCESS_DENIED) {
-        lock = OpenMutexW(SYNCHRONIZE, FALSE, name);
+    ov::ScopedHandle lock(CreateMutexW(security.get(), FALSE, name));
+    bool foundExisting = lock && GetLastError() == ERROR_ALREADY_EXISTS;
+    if (!lock && name != nullptr && GetLastError() == ERROR_ACCESS_DENIED) {
+        lock.reset(OpenMutexW(SYNCHRONIZE, FALSE, name));
+        foundExisting = true;
     }
-    lockHandle_.reset(lock);
+    if (name != nullptr && (!lock || (foundExisting && !lockIsTrusted(lock.get())))) {
+        // Any user may take the name first: as another kind of object (creation fails with
+        // ERROR_INVALID_HANDLE), as a mutex we may not use, or as a mutex held for ever. Only a
+        // lock of the system, the administrators or our own account is waited for; otherwise a
+        // lock of our own keeps the log written, ordering this process's writers only.
+        lock.reset(CreateMutexW(nullptr, FALSE, nullptr));
+    }
+    lockHandle_ = std::move(lock);
+}
+
+bool FileContext::lockIsTrusted(HANDLE lock) const {
+    // A handle opened for waiting only cannot read the owner: such a lock is not trusted.
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (GetSecurityInfo(lock, SE_KERNEL_OBJECT, OWNER_SECURITY_INFORMATION, nullptr, nullptr, nullptr,
+                        nullptr, &descriptor) != ERROR_SUCCESS) {
+        return false;
+    }
+    const ov::ScopedLocalMemory descriptorOwner(descriptor);
+    const std::vector<ov::Sid> own = ownAccountSids();
+    return hasTrustedOwner(descriptor, sidPointers(own));
 }
 
 } // namespace OvKmfLogging

@@ -26,8 +26,8 @@ bool FileContextBase::refresh() {
     isAdmin_ = ov::isAdmin(nullptr);
     LogRootKind kind = LogRootKind::Machine;
     if (isAdmin_) {
-        folderSecurity_ =
-            createSecurityAttributes((flags_ & PrivateDirectory) != 0 ? kPrivateSddl : kSharedFolderSddl);
+        folderSecurity_ = createSecurityAttributes((flags_ & PrivateDirectory) != 0 ? kPrivateFolderSddl
+                                                                                    : kSharedFolderSddl);
     } else {
         isLowIntegrity_ = isLowIntegrityProcess();
         kind = isLowIntegrity_ ? LogRootKind::LowIntegrity : LogRootKind::User;

@@ -3,6 +3,7 @@
 #include <logging/FileContext.h>
 #include <logging/Log.h>
 #include <logging/RecordFormat.h>
+#include <ov/LastError.h>
 #include <ov/Str.h>
 
 #include <cstdio>
@@ -80,24 +81,12 @@ std::wstring textOf(const char* utf8) {
     return utf8 != nullptr ? ov::str::utf8ToWide(utf8) : std::wstring();
 }
 
-// Restores the thread's last-error code on every way out of a scope.
-class LastErrorKeeper {
-public:
-    LastErrorKeeper() : lastError_(GetLastError()) {}
-    ~LastErrorKeeper() { SetLastError(lastError_); }
-    LastErrorKeeper(const LastErrorKeeper&) = delete;
-    LastErrorKeeper& operator=(const LastErrorKeeper&) = delete;
-
-private:
-    const DWORD lastError_;
-};
-
 } // namespace
 
 LoggerWin::LoggerWin() = default;
 
 LoggerWin::~LoggerWin() {
-    LastErrorKeeper keeper;
+    const ov::LastErrorKeeper keeper;
     try {
         log(bannerLevel(flags_), "***  LOG AUTO-CLOSED ***");
         std::lock_guard<std::mutex> guard(lock_);
@@ -109,7 +98,7 @@ LoggerWin::~LoggerWin() {
 
 void LoggerWin::open(const char* nameSpace, const char* product, const char* logName, int level,
                      unsigned flags) {
-    LastErrorKeeper keeper;
+    const ov::LastErrorKeeper keeper;
     try {
         open(textOf(nameSpace).c_str(), textOf(product).c_str(), textOf(logName).c_str(), level, flags);
     } catch (...) {
@@ -118,7 +107,7 @@ void LoggerWin::open(const char* nameSpace, const char* product, const char* log
 
 void LoggerWin::open(const wchar_t* nameSpace, const wchar_t* product, const wchar_t* logName, int level,
                      unsigned flags) {
-    LastErrorKeeper keeper;
+    const ov::LastErrorKeeper keeper;
     try {
         std::unique_lock<std::mutex> lock(lock_);
         if (fileContext_) {
@@ -139,7 +128,7 @@ void LoggerWin::open(const wchar_t* nameSpace, const wchar_t* product, const wch
 }
 
 void LoggerWin::close() {
-    LastErrorKeeper keeper;
+    const ov::LastErrorKeeper keeper;
     try {
         log(bannerLevel(flags_), "***  LOGGING ENDED  ***");
         std::lock_guard<std::mutex> guard(lock_);
@@ -150,7 +139,7 @@ void LoggerWin::close() {
 }
 
 void LoggerWin::flush() {
-    LastErrorKeeper keeper;
+    const ov::LastErrorKeeper keeper;
     try {
         std::lock_guard<std::mutex> guard(lock_);
         if (fileContext_) {
@@ -179,7 +168,7 @@ void LoggerWin::logFormatted(int level, const char* functionName, const Char* fo
     } else {
         GetLocalTime(&time);
     }
-    LastErrorKeeper keeper;
+    const ov::LastErrorKeeper keeper;
     try {
         Char buffer[kFirstBufferSize];
         const Char* text = buffer;
@@ -197,7 +186,9 @@ void LoggerWin::logFormatted(int level, const char* functionName, const Char* fo
         const std::size_t messageLength = utf8Length(text, length);
         std::string record = recordStart(time, GetCurrentProcessId(), GetCurrentThreadId(), levelLabel(level),
                                          functionName, messageLength);
+        const std::size_t messageStart = record.size();
         appendUtf8(record, text, length, messageLength);
+        escapeLineBreaks(record, messageStart);
         emit(record);
     } catch (...) {
     }
@@ -207,7 +198,7 @@ bool LoggerWin::isFiltered(int level) {
     const std::uint64_t last = lastConfigRefresh_.load(std::memory_order_relaxed);
     if (last == 0 || GetTickCount64() - last > kConfigRefreshIntervalMs) {
         // The refresh reads the registry; the caller's last-error code must survive it.
-        LastErrorKeeper keeper;
+        const ov::LastErrorKeeper keeper;
         try {
             std::unique_lock<std::mutex> lock(lock_);
             const std::uint64_t again = lastConfigRefresh_.load(std::memory_order_relaxed);

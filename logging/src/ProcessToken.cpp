@@ -49,6 +49,27 @@ bool isLowIntegrityProcess() {
     return *GetSidSubAuthority(sid, count - 1u) == SECURITY_MANDATORY_LOW_RID;
 }
 
+std::vector<ov::Sid> ownAccountSids() {
+    std::vector<ov::Sid> sids;
+    std::vector<unsigned char> buffer = tokenInformation(TokenUser);
+    if (!buffer.empty()) {
+        sids.emplace_back(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid);
+    }
+    buffer = tokenInformation(TokenOwner);
+    if (!buffer.empty()) {
+        sids.emplace_back(reinterpret_cast<const TOKEN_OWNER*>(buffer.data())->Owner);
+    }
+    return sids;
+}
+
+std::vector<PSID> sidPointers(const std::vector<ov::Sid>& sids) {
+    std::vector<PSID> pointers;
+    for (const ov::Sid& sid : sids) {
+        pointers.push_back(sid.get());
+    }
+    return pointers;
+}
+
 std::wstring processUserSidText() {
     const ov::Sid sid = ov::processUserSid(nullptr);
     wchar_t* text = nullptr;

@@ -136,6 +136,24 @@ std::string recordStart(const SYSTEMTIME& time, unsigned long processId, unsigne
     return record;
 }
 
+void escapeLineBreaks(std::string& record, std::size_t from) {
+    std::size_t at = record.find_first_of("\r\n", from);
+    if (at == std::string::npos) {
+        return; // nearly every record: no copy
+    }
+    std::string escaped(record, 0, at);
+    for (; at < record.size(); ++at) {
+        const char c = record[at];
+        if (c == '\r' || c == '\n') {
+            escaped += '\\';
+            escaped += c == '\r' ? 'r' : 'n';
+        } else {
+            escaped += c;
+        }
+    }
+    record.swap(escaped);
+}
+
 int localOffsetMinutes(DWORD timeZoneResult, const TIME_ZONE_INFORMATION& zone) {
     switch (timeZoneResult) {
     case TIME_ZONE_ID_DAYLIGHT:

@@ -1,22 +1,24 @@
 #include <logging/SecurityAttributes.h>
 
+#include <ov/LastError.h>
+
 #include <sddl.h>
 
 namespace OvKmfLogging {
 
-const char kSharedFolderSddl[] = "D:(A;OICI;GA;;;SY)(A;OICI;GA;;;BA)(A;OICI;GRGX;;;AU)";
-const char kPrivateSddl[] = "D:(A;;GA;;;SY)(A;;GA;;;BA)";
+const char kSharedFolderSddl[] = "D:P(A;OICI;GA;;;SY)(A;OICI;GA;;;BA)(A;OICI;GRGX;;;AU)";
+const char kPrivateFolderSddl[] = "D:P(A;;GA;;;SY)(A;;GA;;;BA)";
+const char kLockSddl[] = "D:(A;;GA;;;SY)(A;;GA;;;BA)";
 
 void SecurityAttributesDeleter::operator()(SECURITY_ATTRIBUTES* attributes) const noexcept {
     if (attributes == nullptr) {
         return;
     }
-    const DWORD lastError = GetLastError();
+    const ov::LastErrorKeeper keeper;
     if (attributes->lpSecurityDescriptor != nullptr) {
         LocalFree(attributes->lpSecurityDescriptor);
     }
     HeapFree(GetProcessHeap(), 0, attributes);
-    SetLastError(lastError);
 }
 
 SecurityAttributesPtr createSecurityAttributes(const char* sddl) {

@@ -114,14 +114,14 @@ TEST_F(LoggerEdges, LastErrorIsKept) {
     EXPECT_TRUE(ovtest::fileExists(folder + L"\\log.1.log"));
 }
 
-// An administrator's log folder lets everyone signed in read it, and only the system and
+// An administrator's log folder lets everyone signed in read it (inheriting nothing), and only the system and
 // administrators share its lock; a junction where a folder level should be is never written
 // through: when it cannot be replaced by a real folder, the log stays off.
 TEST_F(LoggerEdges, FolderSecurityLockAndJunction) {
     std::vector<std::string> asked;
     FileContext context(std::make_unique<RecordingPath>(asked), L"ovtest", L"Unit", L"log", Info, 0);
     ASSERT_TRUE(context.refresh());
-    EXPECT_EQ(std::vector<std::string>{"D:(A;OICI;GA;;;SY)(A;OICI;GA;;;BA)(A;OICI;GXGR;;;AU)"}, asked);
+    EXPECT_EQ(std::vector<std::string>{"D:P(A;OICI;GA;;;SY)(A;OICI;GA;;;BA)(A;OICI;GXGR;;;AU)"}, asked);
     const ov::ScopedHandle lock(OpenMutexW(READ_CONTROL, FALSE, context.lockName(false).c_str()));
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ASSERT_EQ(static_cast<DWORD>(ERROR_SUCCESS),

@@ -43,3 +43,16 @@ TEST(RecordFormat, StartBannerOffset) {
                   startBannerText(localOffsetMinutes(row.zoneResult, zone), 0x2a, row.utc));
     }
 }
+
+// A line break inside a value never starts a line of its own: it is written as "\r" or "\n".
+TEST(RecordFormat, LineBreaksEscaped) {
+    const struct {
+        const char* message;
+        const char* written;
+    } rows[] = {{"plain", "plain"}, {"a\r\nb\n", "a\\r\\nb\\n"}, {"\r", "\\r"}};
+    for (const auto& row : rows) {
+        std::string record = std::string("f: \n ") + row.message;
+        escapeLineBreaks(record, 5);
+        EXPECT_EQ(std::string("f: \n ") + row.written, record);
+    }
+}

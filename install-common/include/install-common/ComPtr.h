@@ -1,6 +1,7 @@
 // The owner of COM interface pointers: one reference, released when the owner goes.
 #pragma once
 
+#include <ov/LastError.h>
 #include <ov/Win32.h>
 
 #include <unknwn.h>
@@ -37,9 +38,8 @@ public:
     // Releases the held reference (if any) and takes over the given one.
     void reset(T* object = nullptr) noexcept {
         if (object_ != nullptr) {
-            const DWORD lastError = GetLastError();
+            const ov::LastErrorKeeper keeper;
             object_->Release();
-            SetLastError(lastError);
         }
         object_ = object;
     }

@@ -14,3 +14,8 @@ std::wstring EnsureLnkExtension(const std::wstring& name);
 // when one does not, the result is empty, so that no shorter, relative path is used instead.
 std::wstring BuildShortcutPath(const std::wstring& folder, const std::wstring& subfolder,
                                const std::wstring& fileName);
+
+// Whether a name (the application's, from the environment) can name a shortcut or a Start Menu
+// folder without reaching outside its folder: not empty, and without a path separator, "..", a
+// colon, or a character Windows forbids in file names (control characters, * ? " < > |).
+bool IsPlainFileName(const std::wstring& name);

@@ -36,7 +36,9 @@ public:
     virtual std::wstring lockName(bool isLowIntegrity) const;
 
 private:
+    // The named lock, or a lock of our own when the name is taken by an object we cannot trust.
     void createLock(const wchar_t* name);
+    bool lockIsTrusted(HANDLE lock) const;
 
     int defaultLevel_;
     ov::ScopedHandle lockHandle_;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace OvKmfLogging {
 namespace FileSystem {
@@ -33,7 +34,8 @@ public:
     virtual bool isOpen() const;
     // False when the file starts with a UTF-16 little-endian byte-order mark.
     virtual bool isUtf8() const;
-    // False for a closed file or one with more than one hard link; notes a UTF-16 mark.
+    // False for a closed file, a reparse point or a file with more than one hard link; notes a
+    // UTF-16 mark.
     virtual bool validate();
 
 private:
@@ -52,14 +54,23 @@ public:
     virtual std::unique_ptr<File> createFile();
     virtual bool exists(const std::wstring& path);
     // Creates every level of path from the backslash at or after startIndex on; a reparse
-    // point on the way is replaced by a real folder. False when a level cannot be made.
+    // point on the way is replaced by a real folder. Each level, made now or found, must then
+    // pass judgeLevel (LogTrust.h) through a handle that does not follow reparse points; the
+    // handles stay open, without delete sharing, as long as this object, so that no level can be
+    // renamed or swapped while the log is written. False when a level cannot be made or trusted.
     virtual bool createDirectories(const std::wstring& path, std::size_t startIndex,
                                    SECURITY_ATTRIBUTES* security);
     // Renames, replacing an existing target.
     virtual bool move(const std::wstring& from, const std::wstring& to);
-    // Deletes the file; one that cannot be deleted now is deleted at the next restart.
+    // Deletes the file; one that cannot be deleted now is deleted at the next restart, unless
+    // it is only held open by someone (the next rotation deletes it then).
     virtual void remove(const std::wstring& path);
     virtual ~Path();
+
+private:
+    bool holdTrustedLevel(const std::wstring& level, const std::vector<PSID>& ownAccounts);
+
+    std::vector<ov::ScopedHandle> heldLevels_;
 };
 
 // GetFileAttributesW for the folder levels of createDirectories. Wine cannot create junctions,

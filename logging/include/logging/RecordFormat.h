@@ -18,6 +18,11 @@ const char* labelOfLevel(int level);
 std::string recordStart(const SYSTEMTIME& time, unsigned long processId, unsigned long threadId,
                         const char* label, const char* functionName, std::size_t messageLength);
 
+// Writes each carriage return and line feed from `from` on as the two characters "\r" or "\n",
+// so that no value in a message (an environment value, a system message) can start a line that
+// reads as a record of its own.
+void escapeLineBreaks(std::string& record, std::size_t from);
+
 // Minutes to add to UTC for local time, from GetTimeZoneInformation's result; 3599 when it failed.
 int localOffsetMinutes(DWORD timeZoneResult, const TIME_ZONE_INFORMATION& zone);
 

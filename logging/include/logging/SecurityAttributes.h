@@ -8,9 +8,12 @@
 namespace OvKmfLogging {
 
 // Folder and file access: SYSTEM and Administrators full, authenticated users read, inherited.
+// Protected: nothing is inherited from the root, where any user may create folders.
 extern const char kSharedFolderSddl[];
-// The same without the read entry and without inheritance; also the named lock's access.
-extern const char kPrivateSddl[];
+// The same without the read entry and without inheritance.
+extern const char kPrivateFolderSddl[];
+// The named lock's access: SYSTEM and Administrators.
+extern const char kLockSddl[];
 
 struct SecurityAttributesDeleter {
     void operator()(SECURITY_ATTRIBUTES* attributes) const noexcept;

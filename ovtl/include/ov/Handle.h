@@ -2,18 +2,21 @@
 // handle is closed and which values mean "no handle".
 #pragma once
 
+#include <ov/LastError.h>
 #include <ov/Win32.h>
 
 #include <utility>
 
 namespace ov {
 
-// Owns one handle and closes it when it goes. Closing keeps the thread's last-error code,
-// so a failure can be logged and its code read after the clean-up.
-template <typename Traits>
+// Owns one handle and closes it with Close when it goes. Null means "no handle"; with
+// MinusOneIsNone, INVALID_HANDLE_VALUE does too (the APIs of those kinds return either).
+// Closing keeps the thread's last-error code, so a failure can be logged and its code read
+// after the clean-up.
+template <typename T, auto Close, bool MinusOneIsNone = false>
 class UniqueHandle {
 public:
-    using Type = typename Traits::Type;
+    using Type = T;
 
     UniqueHandle() noexcept = default;
     explicit UniqueHandle(Type handle) noexcept : handle_(handle) {}
@@ -30,18 +33,17 @@ public:
     UniqueHandle& operator=(const UniqueHandle&) = delete;
 
     Type get() const noexcept { return handle_; }
-    bool valid() const noexcept { return Traits::isValid(handle_); }
+    bool valid() const noexcept { return isValid(handle_); }
     explicit operator bool() const noexcept { return valid(); }
 
     // Gives up ownership without closing.
-    Type release() noexcept { return std::exchange(handle_, Traits::invalid()); }
+    Type release() noexcept { return std::exchange(handle_, nullptr); }
 
     // Closes the owned handle (if any) and takes the new one.
-    void reset(Type handle = Traits::invalid()) noexcept {
-        if (Traits::isValid(handle_)) {
-            const DWORD lastError = GetLastError();
-            Traits::close(handle_);
-            SetLastError(lastError);
+    void reset(Type handle = nullptr) noexcept {
+        if (isValid(handle_)) {
+            const LastErrorKeeper keeper;
+            Close(handle_);
         }
         handle_ = handle;
     }
@@ -53,59 +55,19 @@ public:
     }
 
 private:
-    Type handle_ = Traits::invalid();
-};
-
-// Kernel handles: null and INVALID_HANDLE_VALUE both mean none, as the APIs return either.
-struct KernelHandleTraits {
-    using Type = HANDLE;
-    static Type invalid() noexcept { return nullptr; }
-    static bool isValid(Type h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-    static void close(Type h) noexcept { CloseHandle(h); }
-};
-
-struct ServiceHandleTraits {
-    using Type = SC_HANDLE;
-    static Type invalid() noexcept { return nullptr; }
-    static bool isValid(Type h) noexcept {
-        return h != nullptr && h != reinterpret_cast<SC_HANDLE>(INVALID_HANDLE_VALUE);
+    static bool isValid(Type handle) noexcept {
+        return handle != nullptr &&
+               !(MinusOneIsNone && handle == reinterpret_cast<Type>(INVALID_HANDLE_VALUE));
     }
-    static void close(Type h) noexcept { CloseServiceHandle(h); }
+
+    Type handle_ = nullptr;
 };
 
-struct RegistryKeyTraits {
-    using Type = HKEY;
-    static Type invalid() noexcept { return nullptr; }
-    static bool isValid(Type h) noexcept { return h != nullptr; }
-    static void close(Type h) noexcept { RegCloseKey(h); }
-};
-
-struct FindHandleTraits {
-    using Type = HANDLE;
-    static Type invalid() noexcept { return INVALID_HANDLE_VALUE; }
-    static bool isValid(Type h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-    static void close(Type h) noexcept { FindClose(h); }
-};
-
-struct LibraryTraits {
-    using Type = HMODULE;
-    static Type invalid() noexcept { return nullptr; }
-    static bool isValid(Type h) noexcept { return h != nullptr; }
-    static void close(Type h) noexcept { FreeLibrary(h); }
-};
-
-struct LocalMemoryTraits {
-    using Type = HLOCAL;
-    static Type invalid() noexcept { return nullptr; }
-    static bool isValid(Type h) noexcept { return h != nullptr; }
-    static void close(Type h) noexcept { LocalFree(h); }
-};
-
-using ScopedHandle = UniqueHandle<KernelHandleTraits>;
-using ScopedServiceHandle = UniqueHandle<ServiceHandleTraits>;
-using ScopedRegKey = UniqueHandle<RegistryKeyTraits>;
-using ScopedFindHandle = UniqueHandle<FindHandleTraits>;
-using ScopedLibrary = UniqueHandle<LibraryTraits>;
-using ScopedLocalMemory = UniqueHandle<LocalMemoryTraits>;
+using ScopedHandle = UniqueHandle<HANDLE, &CloseHandle, true>;
+using ScopedServiceHandle = UniqueHandle<SC_HANDLE, &CloseServiceHandle, true>;
+using ScopedRegKey = UniqueHandle<HKEY, &RegCloseKey>;
+using ScopedFindHandle = UniqueHandle<HANDLE, &FindClose, true>;
+using ScopedLibrary = UniqueHandle<HMODULE, &FreeLibrary>;
+using ScopedLocalMemory = UniqueHandle<HLOCAL, &LocalFree>;
 
 } // namespace ov
