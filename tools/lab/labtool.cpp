@@ -1,6 +1,7 @@
-// labtool: the Windows side of the scenario lab, driven from Linux by the lab package (tools/lab). `probe` prints the
-// product's machine state (lab.py turns it into JSON), `apply` changes it, `run` runs a program with a chosen
-// token and as its debugger, `hold` holds a file, a named mutex or a deleted service until it is killed.
+// labtool: the Windows side of the scenario lab, driven from Linux by the lab package (tools/lab). `probe`
+// prints the product's machine state (lab.py turns it into JSON), `apply` changes it, `run` runs a program
+// with a chosen token and as its debugger, `hold` holds a file, a named mutex (or an event of that name) or a
+// deleted service until it is killed.
 #include <install-common/ComPtr.h>
 #include <ov/Folders.h>
 #include <ov/Handle.h>
@@ -243,8 +244,8 @@ bool setValue(const Strings& f) {
         data[i / 2] = static_cast<BYTE>(std::stoul(f[4].substr(i, 2), nullptr, 16));
     }
     ov::ScopedRegKey key;
-    LONG error = RegCreateKeyExW(HKEY_LOCAL_MACHINE, f[1].c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
-                                 nullptr, key.put(), nullptr);
+    LONG error = RegCreateKeyExW(HKEY_LOCAL_MACHINE, f[1].c_str(), 0, nullptr, 0,
+                                 KEY_SET_VALUE | KEY_WOW64_64KEY, nullptr, key.put(), nullptr);
     error = error
                 ? error
                 : RegSetValueExW(key.get(), f[2].c_str(), 0, std::stoul(f[3]), data.data(), f[4].size() / 2);
@@ -393,19 +394,33 @@ int run(const Strings& args) {
     return actionsOk ? 0 : 3;
 }
 
+// A named mutex with this security, as a product process makes its log lock by default (Wine gives
+// an object created without a descriptor no owner at all, where Windows gives it the creator's).
+HANDLE createMutex(const std::wstring& name, const std::wstring& sddl) {
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor,
+                                                              nullptr)) {
+        return nullptr;
+    }
+    const ov::ScopedLocalMemory owner(descriptor);
+    SECURITY_ATTRIBUTES security = {sizeof(security), descriptor, FALSE};
+    return CreateMutexW(&security, FALSE, name.c_str());
+}
+
 int hold(const Strings& args) {
     const std::wstring kind = args.size() >= 2 ? args[0] : L"";
     const ov::ScopedServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     const ov::ScopedServiceHandle service(
         kind == L"service" ? OpenServiceW(manager.get(), args[1].c_str(), DELETE) : nullptr);
     // A file without write or delete sharing; a deleted service stays "marked for delete" while a
-    // handle to it is open.
+    // handle to it is open; an event only takes a name.
     const ov::ScopedHandle handle(
         kind == L"file"
             ? CreateFileW(args[1].c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr)
-        : kind == L"mutex" ? CreateMutexW(nullptr, FALSE, args[1].c_str())
+        : kind == L"mutex" ? createMutex(args[1], args.size() > 3 ? args[3] : L"D:(A;;GA;;;SY)(A;;GA;;;BA)")
+        : kind == L"event" ? CreateEventW(nullptr, TRUE, FALSE, args[1].c_str())
                            : nullptr);
-    if (!(handle && WaitForSingleObject(handle.get(), INFINITE) != WAIT_FAILED) &&
+    if (!(handle && (kind == L"event" || WaitForSingleObject(handle.get(), INFINITE) != WAIT_FAILED)) &&
         !(service && DeleteService(service.get()))) {
         check(GetLastError() ? GetLastError() : ERROR_INVALID_PARAMETER, L"hold " + kind);
         return 2;

@@ -259,7 +259,8 @@ class Lab:
         raise LabError(f"{exe} did not start")
 
     def hold(self, *what):
-        """Holds ("file", PATH), ("mutex", NAME[, MS]) or ("service", NAME) until reset()."""
+        """Holds ("file", PATH), ("mutex", NAME[, MS[, SDDL]]) (by default with the security of the product's
+        log lock), ("event", NAME) or ("service", NAME) until reset()."""
         process = subprocess.Popen([*WINE, str(self.labtool), "hold", *map(str, what)], stdin=subprocess.DEVNULL,
                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=self.env)
         self.processes.append(process)
