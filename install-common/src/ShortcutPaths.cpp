@@ -53,12 +53,13 @@ std::wstring BuildShortcutPath(const std::wstring& folder, const std::wstring& s
     return path;
 }
 
-bool IsPlainFileName(const std::wstring& name) {
-    if (name.empty() || name.find(L"..") != std::wstring::npos) {
+bool IsPlainShortcutName(const std::wstring& name) {
+    if (name.empty() || name.front() == L'\\' || name.back() == L'\\' ||
+        name.find(L"\\\\") != std::wstring::npos || name.find(L"..") != std::wstring::npos) {
         return false;
     }
     for (const wchar_t c : name) {
-        if (c < 0x20 || std::wcschr(L"\\/:*?\"<>|", c) != nullptr) {
+        if (c < 0x20 || std::wcschr(L"/:*?\"<>|", c) != nullptr) {
             return false;
         }
     }

@@ -37,10 +37,10 @@ std::wstring GetEnvVariable(const std::wstring& name, const std::wstring& defaul
 
 std::wstring GetFileNameVariable(const std::wstring& name, const std::wstring& defaultValue) {
     const std::wstring value = GetEnvVariable(name, defaultValue);
-    if (IsPlainFileName(value)) {
+    if (IsPlainShortcutName(value)) {
         return value;
     }
-    OV_KMF_LOG(OvKmfLogging::Warning, L"Using default value for %s: \"%s\" is not a file name", name.c_str(),
+    OV_KMF_LOG(OvKmfLogging::Warning, L"Using default value for %s: \"%s\" is not a plain name", name.c_str(),
                value.c_str());
     return defaultValue;
 }

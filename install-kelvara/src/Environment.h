@@ -10,7 +10,6 @@ std::wstring getEnvironmentVariable(const std::wstring& name);
 // empty, longer) the default, with a warning naming the variable.
 std::wstring GetEnvVariable(const std::wstring& name, const std::wstring& defaultValue);
 
-// GetEnvVariable for a value that names files and folders (the application name): one that is
-// not a plain file name (IsPlainFileName) gives the default too, with a warning, so that no
-// shortcut or Start Menu folder can land outside its folder.
+// GetEnvVariable for a value that names shortcuts and Start Menu folders (the application name):
+// one that could reach outside them (IsPlainShortcutName) gives the default too, with a warning.
 std::wstring GetFileNameVariable(const std::wstring& name, const std::wstring& defaultValue);

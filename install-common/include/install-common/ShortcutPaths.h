@@ -15,7 +15,8 @@ std::wstring EnsureLnkExtension(const std::wstring& name);
 std::wstring BuildShortcutPath(const std::wstring& folder, const std::wstring& subfolder,
                                const std::wstring& fileName);
 
-// Whether a name (the application's, from the environment) can name a shortcut or a Start Menu
-// folder without reaching outside its folder: not empty, and without a path separator, "..", a
-// colon, or a character Windows forbids in file names (control characters, * ? " < > |).
-bool IsPlainFileName(const std::wstring& name);
+// Whether a name (the application's, from the environment) names shortcuts and Start Menu folders
+// only inside their folders: plain components joined by single backslashes (a Start Menu folder
+// may nest, "company\product"), with no "..", no colon, no forward slash and no character Windows
+// forbids in file names (control characters, * ? " < > |).
+bool IsPlainShortcutName(const std::wstring& name);
