@@ -1,6 +1,7 @@
 // What an elevated logger trusts of what an ordinary user may have prepared: folder levels judged
 // from their security descriptors (Wine stores no file ACLs and makes no junctions, so the
-// descriptors Windows reports come from a table), log files, and a lock name taken by others.
+// descriptors Windows reports come from a table) and log files. The lock name taken by others is
+// shown by the rows of tests/scenarios/test_hardening.py.
 #include "TestSupport.h"
 
 #include <logging/Log.h>
@@ -13,8 +14,6 @@
 #include <gtest/gtest.h>
 #include <sddl.h>
 #include <shlobj.h>
-
-#include <thread>
 
 using namespace OvKmfLogging;
 
@@ -101,60 +100,5 @@ TEST(LogTrust, WritableLevelIsNotUsed) {
     logger.log(Info, L"into a folder others may change");
     logger.close();
     EXPECT_FALSE(ovtest::fileExists(folder + L"\\log.log"));
-    ov::removeDirectoryTree(folder, false);
-}
-
-// Whoever takes the lock's name first, as another kind of object, as a mutex that shuts the
-// administrators out, or as a mutex held under a foreign owner, every record is written; a lock
-// as our own processes make it is still waited for (and a record dropped while it is held).
-TEST(LogTrust, LockNameTakenByOthers) {
-    ovtest::RegistrySandbox sandbox;
-    ASSERT_TRUE(sandbox.ok());
-    std::wstring folder = L"%ProgramData%\\Orvanta\\NS\\ovtest\\Log\\Lock";
-    ov::str::expandEnvironmentStrings(folder);
-    std::wstring name = L"Global\\OvKmfLogging_" + folder + L"\\log";
-    for (std::size_t i = 20; i < name.size(); ++i) {
-        name[i] = name[i] == L'\\' ? L'_' : name[i];
-    }
-    const std::string foreign = std::string("O:") + kUser + "D:(A;;GA;;;WD)";
-    const struct {
-        const char* sddl; // null: an event
-        std::size_t lines;
-    } rows[] = {{nullptr, 5},
-                {"D:(D;;GA;;;BA)(A;;GA;;;WD)", 5},
-                {foreign.c_str(), 5},
-                {"D:(A;;GA;;;SY)(A;;GA;;;BA)", 1}};
-    for (const auto& row : rows) {
-        ov::removeDirectoryTree(folder, false);
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        if (row.sddl != nullptr) {
-            ConvertStringSecurityDescriptorToSecurityDescriptorA(row.sddl, SDDL_REVISION_1, &descriptor,
-                                                                 nullptr);
-        }
-        const ov::ScopedLocalMemory owner(descriptor);
-        SECURITY_ATTRIBUTES security = {sizeof(security), descriptor, FALSE};
-        const ov::ScopedHandle taken(row.sddl == nullptr ? CreateEventW(nullptr, TRUE, FALSE, name.c_str())
-                                                         : CreateMutexW(&security, FALSE, name.c_str()));
-        const ov::ScopedHandle done(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        ASSERT_TRUE(taken.valid() && done.valid());
-        // Held by another thread: waiting for it times out and drops the record.
-        std::thread holder([&] {
-            const bool held = WaitForSingleObject(taken.get(), 0) == WAIT_OBJECT_0 && row.sddl != nullptr;
-            WaitForSingleObject(done.get(), INFINITE);
-            if (held) {
-                ReleaseMutex(taken.get());
-            }
-        });
-        Sleep(50);
-        LoggerWin logger;
-        logger.open(L"ovtest", L"Lock", L"log", Info, 0);
-        logger.log(Info, L"first");
-        logger.log(Info, L"second");
-        SetEvent(done.get());
-        holder.join();
-        logger.close();
-        EXPECT_EQ(row.lines, ovtest::readLines(folder + L"\\log.log").size())
-            << (row.sddl ? row.sddl : "event");
-    }
     ov::removeDirectoryTree(folder, false);
 }
