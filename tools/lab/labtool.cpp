@@ -349,8 +349,7 @@ int run(const Strings& args) {
         return 2;
     }
     const ov::ScopedHandle process(info.hProcess), thread(info.hThread);
-    // Debugged only until the last action: under a Wine debugger, a C++ exception whose clean-up
-    // closes a service handle unwinds into a corrupt frame (0xC0000005), which Windows never does.
+    // Debugged only until the last action, so the rest of the run has no debug events to wait for.
     unsigned records = 0;
     DEBUG_EVENT event = {};
     const auto pending = [&] {
