@@ -12,36 +12,19 @@ from typing import NamedTuple
 
 from .vocabulary import (
     DEFAULT_ROOT,
-    DRIVER_TOOL_KEY,
     INSTALL_ROOT,
     JOURNAL,
     LOG_NAME,
     LOGGING_KEY,
-    PENDING_RENAMES,
-    PRODUCT_KEY,
-    PRODUCT_KEY_64,
+    PRODUCT_KEYS,
+    PRODUCT_VALUES,
     PROGRAMS,
-    RUN_KEY,
-    RUN_KEY_64,
     SERVICE,
-    SERVICE_KEY,
-    SESSION_KEY,
     UL_REG_ROOT,
-    UNINSTALL_KEY,
-    UNINSTALL_KEY_64,
 )
 
 REPO = Path(__file__).resolve().parents[2]
 WINE = [str(REPO / "tools" / "lab" / "wine.sh"), "wine64"]  # Wine 10 in its Debian 13 root
-PRODUCT_KEYS = (
-    PRODUCT_KEY_64.rsplit("\\", 1)[0],
-    PRODUCT_KEY.rsplit("\\", 1)[0],
-    DRIVER_TOOL_KEY,
-    SERVICE_KEY,
-    UNINSTALL_KEY,
-    UNINSTALL_KEY_64,
-)
-PRODUCT_VALUES = ((RUN_KEY, "KelvaraAutoStart"), (RUN_KEY_64, "KelvaraAutoStart"), (SESSION_KEY, PENDING_RENAMES))
 READY = {"kelvara.exe": "window", "openvpn.exe": "started"}  # journal line of a started stand-in
 MISSING = "missing"  # customization: an installer without the customization resource
 RECORD = re.compile(
@@ -206,7 +189,10 @@ class Lab:
                 if root.exists()
                 else {}
             )
-        for line in sorted(self.wine(self.labtool, "probe").stdout.splitlines()):
+        what = [("key", key) for key in PRODUCT_KEYS] + [("value", *value) for value in PRODUCT_VALUES]
+        what += [("service", SERVICE)] + [("program", name) for name in PROGRAMS]
+        lines = self.wine(self.labtool, "probe", input="".join("\t".join(w) + "\n" for w in what)).stdout
+        for line in sorted(lines.splitlines()):
             kind, *f = line.split("\t")
             if kind == "key":
                 state["registry"][f[0]] = {}
