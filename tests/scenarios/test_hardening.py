@@ -6,19 +6,8 @@ import shutil
 import time
 import unittest
 
-from lab import (
-    INSTALL_ROOT,
-    LOG_NAME,
-    PENDING_RENAMES,
-    PRODUCT_KEY,
-    RECORD,
-    SESSION_KEY,
-    VERSION_A as A,
-    VERSION_B as B,
-    Lab,
-    expect_log,
-    expect_state,
-)
+from lab import (INSTALL_ROOT, LOG_NAME, PENDING_RENAMES, PRODUCT_KEY, RECORD, SESSION_KEY, VERSION_A as A,
+                 VERSION_B as B, Lab, expect_log, expect_state)
 
 STOP = "ExecuteApplication::killProcessesByName"
 TERMINATED = re.compile(rf"^I {STOP}: Terminating process: \d+\. exe: openvpn\.exe$")
@@ -51,11 +40,8 @@ class HardeningRows(unittest.TestCase):
         base = self.lab.folders()["program_data"] + "\\" + LOG_NAME
         name = "Global\\OvKmfLogging_" + base.replace("\\", "_")
         texts = [r.text for r in self.run_version(B).log]
-        for squatter in (
-            ("event", name),
-            ("mutex", name, 600000, "D:(D;;GA;;;BA)(A;;GA;;;WD)"),
-            ("mutex", name, 600000, f"O:{FOREIGN_USER}D:(A;;GA;;;WD)"),
-        ):
+        for squatter in (("event", name), ("mutex", name, 600000, "D:(D;;GA;;;BA)(A;;GA;;;WD)"),
+                         ("mutex", name, 600000, f"O:{FOREIGN_USER}D:(A;;GA;;;WD)")):
             with self.subTest(squatter[0] + " " + squatter[-1]):
                 self.lab.reset()
                 self.lab.hold(*squatter)
@@ -92,43 +78,23 @@ class HardeningRows(unittest.TestCase):
             shutil.copy(self.lab.build / "tests" / "fixtures" / "bin64" / "openvpn.exe", self.lab.unix(folder))
             self.start_copies(folder + r"\openvpn.exe", 1)
         run = self.run_version(B)
-        expect_log(
-            run,
-            [
-                re.compile(r"^E ExecuteApplication::processCanBeTerminated: Failed to get module filename"),
-                f"I ExecuteApplication::processCanBeTerminated: Path read with QueryFullProcessImageNameW: "
-                f"{earlier}\\openvpn.exe",
-                TERMINATED,
-            ],
-        )
+        expect_log(run, [re.compile(r"^E ExecuteApplication::processCanBeTerminated: Failed to get module filename"),
+                         "I ExecuteApplication::processCanBeTerminated: Path read with QueryFullProcessImageNameW: "
+                         + earlier + r"\openvpn.exe", TERMINATED])
         self.assertEqual(len([r for r in run.log if TERMINATED.match(r.text)]), 1)
         processes = self.lab.probe()["processes"]
         self.assertNotIn(earlier + r"\openvpn.exe", processes)
         self.assertIn(other + r"\openvpn.exe", processes)
 
     def test_names_from_the_environment(self):
-        forged = "\r\nI MainLogic::execute: DONE."
-        run = self.run_version(
-            B, env={"kelvara_app_name": r"..\..\Startup\Evil", "kelvara_app_model_id": "Id" + forged}
-        )
-        expect_log(
-            run,
-            [
-                'W GetFileNameVariable: Using default value for kelvara_app_name: "..\\..\\Startup\\Evil" '
-                "is not a plain name",
-                'I MainLogic::execute: Application name: "Kelvara"',
-                'I MainLogic::execute: App model id: "Id\\r\\nI MainLogic::execute: DONE."',
-            ],
-        )
-        expect_state(
-            self.lab.probe(),
-            {
-                "registry": {PRODUCT_KEY: {"ProductName": "Kelvara"}},
-                "shortcuts": {
-                    r"Desktop\Kelvara.lnk": {"working_directory": re.compile(re.escape(INSTALL_ROOT) + r".*")}
-                },
-            },
-        )
+        forged = "Id\r\nI MainLogic::execute: DONE."  # a line that would read as the run's last record
+        run = self.run_version(B, env={"kelvara_app_name": r"..\..\Startup\Evil", "kelvara_app_model_id": forged})
+        expect_log(run, ['W GetFileNameVariable: Using default value for kelvara_app_name: "..\\..\\Startup\\Evil" '
+                         "is not a plain name", 'I MainLogic::execute: Application name: "Kelvara"',
+                         'I MainLogic::execute: App model id: "Id\\r\\nI MainLogic::execute: DONE."'])
+        client = {"working_directory": re.compile(re.escape(INSTALL_ROOT) + r".*")}
+        expect_state(self.lab.probe(), {"registry": {PRODUCT_KEY: {"ProductName": "Kelvara"}},
+                                        "shortcuts": {r"Desktop\Kelvara.lnk": client}})
         lines, last = self.lab.log_lines(self.lab.log_base())
         self.assertTrue(all(RECORD.fullmatch(line) for line in lines[last:] if line), lines[last:])
 
