@@ -18,105 +18,60 @@ using ov::RegistryStatus;
 TEST(Win32Registry, OperationsBeyondTheInstallersOwn) {
     ovtest::RegistrySandbox sandbox;
     ASSERT_TRUE(sandbox.ok());
-    ov::Win32Registry registry(HKEY_LOCAL_MACHINE);
     ASSERT_TRUE(sandbox.setString(L"A\\B\\C", L"text", L"x"));
-    ASSERT_TRUE(sandbox.setValue(L"A", L"list", REG_MULTI_SZ, ovtest::utf16Bytes(L"a\0\0b\0\0"s)));
+    ASSERT_TRUE(sandbox.setValue(L"A", L"odd", REG_MULTI_SZ, ovtest::utf16Bytes(L"a\0\0b\0\0"s)));
     ASSERT_TRUE(sandbox.setValue(L"A", L"empty", REG_MULTI_SZ, {}));
-    std::uint64_t qword = 0;
-    std::vector<std::wstring> items{L"kept"};
-    std::vector<std::string> narrowItems;
+    ov::Win32Registry r(HKEY_LOCAL_MACHINE);
+    using S = RegistryStatus;
+    std::uint64_t q = 0;
+    DWORD d = 0;
+    std::vector<std::wstring> items;
+    std::vector<std::string> narrow;
     std::vector<BYTE> bytes{9};
-    DWORD dword = 0;
-    ov::ScopedRegKey a;
+    ov::ScopedRegKey a; // the new root: A itself
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"A", 0, KEY_ALL_ACCESS, a.put()), ERROR_SUCCESS);
+    const std::vector<std::wstring> justA{L"a"};
     struct Row {
         const char* what;
-        std::function<bool(RegistryStatus*)> operation;
-        RegistryStatus expected = RegistryStatus::Ok;
+        std::function<bool(S*)> operation;
+        S expected = S::Ok;
     };
+// One registry operation of a row, given the status out-parameter s.
+#define OP(call) [&](S* s) { return call; }
     const Row rows[] = {
-        {"QWORD written", [&](auto s) { return registry.writeQword(L"A", L"q", 0x1122334455667788ull, s); }},
-        {"QWORD read",
-         [&](auto s) { return registry.readQword("A", "q", qword, s) && qword == 0x1122334455667788ull; }},
-        {"QWORD read as DWORD", [&](auto s) { return registry.readDword(L"A", L"q", dword, s); },
-         RegistryStatus::WrongType},
-        {"text read as QWORD", [&](auto s) { return registry.readQword(L"A\\B\\C", L"text", qword, s); },
-         RegistryStatus::WrongType},
-        {"list read up to its empty item",
-         [&](auto s) {
-             return registry.readMultiString(L"A", L"list", items, s) &&
-                    items == std::vector<std::wstring>{L"a"};
-         }},
-        {"empty list leaves the output",
-         [&](auto s) {
-             return registry.readMultiString(L"A", L"empty", items, s) &&
-                    items == std::vector<std::wstring>{L"a"};
-         }},
-        {"text read as a list",
-         [&](auto s) { return registry.readMultiString(L"A\\B\\C", L"text", items, s); },
-         RegistryStatus::WrongType},
-        {"list written",
-         [&](auto s) {
-             return registry.writeMultiString("A", "list", {"\xC3\xA9", "b"}, s);
-         }},
-        {"list read back",
-         [&](auto s) {
-             return registry.readMultiString("A", "list", narrowItems, s) &&
-                    narrowItems == std::vector<std::string>{"\xC3\xA9", "b"};
-         }},
-        {"list with an empty item",
-         [&](auto s) {
-             return registry.writeMultiString(L"A", L"list", {L"a", L""}, s);
-         },
-         RegistryStatus::InvalidArgument},
-        {"binary written",
-         [&](auto s) {
-             return registry.writeBinary(L"A", L"bin", {1, 0, 2}, s);
-         }},
-        {"binary read",
-         [&](auto s) {
-             return registry.readBinary("A", "bin", bytes, s) && bytes == std::vector<BYTE>{1, 0, 2};
-         }},
-        {"empty binary",
-         [&](auto s) {
-             return registry.writeBinary("A", "bin", {}, s) && registry.readBinary(L"A", L"bin", bytes, s) &&
-                    bytes.empty();
-         }},
-        {"QWORD read as binary", [&](auto s) { return registry.readBinary(L"A", L"q", bytes, s); },
-         RegistryStatus::WrongType},
-        {"key with sub-keys", [&](auto s) { return registry.deleteKey(L"A\\B", s); },
-         RegistryStatus::AccessDenied},
-        {"key without a separator", [&](auto s) { return registry.deleteKey("A", s); },
-         RegistryStatus::InvalidArgument},
-        {"key of an empty name", [&](auto s) { return registry.deleteKey(L"A", L"", s); },
-         RegistryStatus::InvalidArgument},
-        {"root changed",
-         [&](auto s) {
-             RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"A", 0, KEY_READ, a.put());
-             registry.setRoot(a.get());
-             return registry.keyExists(L"B\\C", s);
-         }},
-        {"key deleted", [&](auto s) { return registry.deleteKey(L"B", L"C", s); }},
-        {"key gone", [&](auto s) { return registry.keyExists(L"B", L"C", s); }, RegistryStatus::NotFound},
-        {"tree deleted",
-         [&](auto s) {
-             registry.setRoot(HKEY_LOCAL_MACHINE);
-             return registry.createKeyPath(L"A\\B\\C\\D", s) && registry.deleteTree(L"A", L"B", s);
-         }},
-        {"tree gone", [&](auto s) { return registry.keyExists("A\\B", s); }, RegistryStatus::NotFound},
+        {"QWORD", OP(r.writeQword(L"A", L"q", 0x1122334455667788, s) && r.readQword("A", "q", q, s))},
+        {"QWORD as DWORD", OP(r.readDword(L"A", L"q", d, s)), S::WrongType},
+        {"list to its empty item", OP(r.readMultiString(L"A", L"odd", items, s) && items == justA)},
+        {"empty list", OP(r.readMultiString(L"A", L"empty", items, s) && items == justA)},
+        {"text as list", OP(r.readMultiString(L"A\\B\\C", L"text", items, s)), S::WrongType},
+        {"list",
+         OP(r.writeMultiString("A", "l", {"\xC3\xA9", "b"}, s) && r.readMultiString("A", "l", narrow, s))},
+        {"empty item", OP(r.writeMultiString(L"A", L"l", {L"a", L""}, s)), S::InvalidArgument},
+        {"binary", OP(r.writeBinary(L"A", L"b", {1, 0}, s) && r.readBinary("A", "b", bytes, s))},
+        {"QWORD as binary", OP(r.readBinary(L"A", L"q", bytes, s)), S::WrongType},
+        {"key with sub-keys", OP(r.deleteKey(L"A\\B", s)), S::AccessDenied},
+        {"key path without separator", OP(r.deleteKey("A", s)), S::InvalidArgument},
+        {"root changed", OP((r.setRoot(a.get()), r.keyExists(L"B\\C", s) && r.deleteKey(L"B", L"C", s)))},
+        {"key gone", OP(r.keyExists(L"B", L"C", s)), S::NotFound},
+        {"tree deleted", OP(r.createKeyPath(L"B\\C\\D", s) && r.deleteTree(L"", L"B", s))},
+        {"tree gone", OP(r.keyExists("B", s)), S::NotFound},
     };
-    for (const auto& row : rows) {
-        RegistryStatus status = RegistryStatus::Failed;
-        EXPECT_EQ(row.operation(&status), row.expected == RegistryStatus::Ok) << row.what;
+#undef OP
+    for (const Row& row : rows) {
+        S status = S::Failed;
+        EXPECT_EQ(row.operation(&status), row.expected == S::Ok) << row.what;
         EXPECT_EQ(status, row.expected) << row.what;
-        EXPECT_EQ(registry.lastStatus(), row.expected) << row.what;
+        EXPECT_EQ(r.lastStatus(), row.expected) << row.what;
     }
+    EXPECT_EQ(q, 0x1122334455667788u);
+    EXPECT_EQ(narrow, (std::vector<std::string>{"\xC3\xA9", "b"}));
+    EXPECT_EQ(bytes, (std::vector<BYTE>{1, 0}));
     DWORD type = REG_NONE;
     std::vector<BYTE> stored;
-    ASSERT_TRUE(sandbox.getValue(L"A", L"list", type, stored)); // the refused list wrote nothing
+    ASSERT_TRUE(sandbox.getValue(L"A", L"l", type, stored)); // the refused list wrote nothing
     EXPECT_EQ(stored, ovtest::utf16Bytes(L"\u00E9\0b\0\0"s));
     ASSERT_TRUE(sandbox.getValue(L"A", L"q", type, stored));
     EXPECT_EQ(stored, (std::vector<BYTE>{0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11}));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_QWORD));
 }
 
 // The string-list codec: what a list of items becomes, and what odd data reads as.
