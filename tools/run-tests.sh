@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the fuzz targets natively, then the unit and
-# scenario tests of the x86_64 build under Wine. Stops the lab's wineserver on every way out.
+# Builds everything and runs every test: the fuzz targets natively, then the unit programs and the
+# scenario rows of the 32-bit build in the Wine 10 lab. Stops the lab's wineserver on every way out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 

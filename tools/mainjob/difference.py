@@ -1,7 +1,7 @@
 """What one run changed on the machine, from the lab's probe before and after it and the lines the
 stand-ins journalled during it. Pure: no lab, no files. difference() gives (section, line) pairs in
 the report's order; lines of one registry key or one shortcut follow a header line of their own."""
-from lab import ABSENT, changes
+from lab import ABSENT, changes, driver_tool_calls
 
 PENDING = (r"SYSTEM\CurrentControlSet\Control\Session Manager", "PendingFileRenameOperations")
 START_TYPES = {0: "boot", 1: "system", 2: "automatic", 3: "on demand", 4: "disabled"}
@@ -116,22 +116,9 @@ def _processes(before, after):
            [("processes", f"started: {p}") for p in sorted(new - old)]
 
 
-def driver_tool_calls(journal):
-    """[(command line, working folder)] of the driver tool runs, in the order they ran."""
-    calls = []
-    for line in journal:
-        exe, _, event = line.partition(": ")
-        if exe.rsplit("\\", 1)[-1].lower().startswith("drivertool"):
-            if event.startswith("command line "):
-                calls.append([event[len("command line "):], ""])
-            elif event.startswith("working directory ") and calls:
-                calls[-1][1] = event[len("working directory "):]
-    return [tuple(call) for call in calls]
-
-
 def difference(before, after, journal=()):
     """[(section, line)]: registry, service, shortcuts, files, restart, processes, driver tool."""
-    calls = [line for command, folder in driver_tool_calls(journal)
+    calls = [line for _, command, folder in driver_tool_calls(journal)
              for line in (("driver tool", command), ("driver tool", f"    in {folder}"))]
     return (_registry(before, after) + _service(before, after) + _shortcuts(before, after) + _files(before, after)
             + _restart(before, after) + _processes(before, after) + calls)

@@ -5,8 +5,8 @@ import re
 import textwrap
 from typing import NamedTuple
 
-from difference import difference
-from timeline import timeline
+from .difference import difference
+from .timeline import timeline
 
 WIDTH = 100
 EXIT_CODES = {0: "installation complete", 1: "not enough rights (the caller is not an elevated administrator)",
