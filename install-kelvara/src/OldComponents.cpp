@@ -13,6 +13,11 @@
 #include <stdexcept>
 
 FolderUse earlierFolderUse(const std::wstring& folder) {
+    // The text first: a UNC or device path is never touched, not even to read its attributes.
+    const FolderUse byText = judgeRegistryFolder(folder, false);
+    if (byText != FolderUse::Usable) {
+        return byText;
+    }
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     return judgeRegistryFolder(folder, attributes != INVALID_FILE_ATTRIBUTES &&
                                            (attributes & FILE_ATTRIBUTE_REPARSE_POINT));
@@ -27,13 +32,14 @@ void detectUpgrade(InstallationRun& run) {
         return;
     }
     run.previousFolder = textBeforeNul(appPath);
-    if (ov::isSameFolder(run.previousFolder, run.moduleFolder)) {
+    const FolderUse use = earlierFolderUse(run.previousFolder);
+    run.previousFolderUsable = use == FolderUse::Usable;
+    // A folder an interrupted upgrade resumes from passes the same rule.
+    if (run.previousFolderUsable && ov::isSameFolder(run.previousFolder, run.moduleFolder)) {
         resumeInterruptedUpgrade(run);
     }
     OV_SEQUENCE_LOG(OvKmfLogging::Info, L"Upgrade scenario, old installation detected in: %s",
                     run.previousFolder.c_str());
-    const FolderUse use = earlierFolderUse(run.previousFolder);
-    run.previousFolderUsable = use == FolderUse::Usable;
     if (!run.previousFolderUsable) {
         OV_SEQUENCE_LOG(OvKmfLogging::Warning, L"Earlier folder not used: %s %s", run.previousFolder.c_str(),
                         folderUseReason(use));
