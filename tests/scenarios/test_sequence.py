@@ -208,8 +208,8 @@ class SequenceRows(unittest.TestCase):
                          f'I ExecuteApplication::executeUtility: Executing: "{folder.lower()}\\\\x64\\drivertool64.exe" '
                          "calloutuninstall Orvanta Kelvara ovkelvarawfpcallout",
                          re.compile(r"Terminating process: \d+\. exe: Kelvara\.exe"),
-                         f"{SEQ}Old data kept: {folder.lower()}\\ is the folder of this installation", SEQ + "DONE."],
-                   [re.compile("Old data removed")])
+                         f"{SEQ}Old data kept: {folder.lower()}\\ is the folder of this installation",
+                         SEQ + "Old data removed: 0", SEQ + "DONE."])
         expect_state(self.lab.probe(), installed(folder))
 
     def test_update_packages_and_the_module_path(self):
