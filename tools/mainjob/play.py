@@ -8,7 +8,8 @@ import sys
 from pathlib import Path
 
 sys.dont_write_bytecode = True  # no __pycache__ folders in the checkout
-sys.path[:0] = [str(Path(__file__).resolve().parents[2] / "tests" / "lab"), str(Path(__file__).resolve().parent)]
+sys.path[:0] = [str(Path(__file__).resolve().parents[2] / "tests" / "lab"), str(Path(__file__).resolve().parent),
+                str(Path(__file__).resolve().parents[1])]  # tools: logstory
 from lab import UPDATES, Lab, set_op  # noqa: E402
 from picture import picture  # noqa: E402
 from report import RunResult, report  # noqa: E402
