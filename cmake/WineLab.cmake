@@ -1,4 +1,4 @@
-# Runs every test executable of the x86_64 build under wine64, in a prefix that lives
+# Runs every test executable of the i686 build under Wine 10 (WoW64), in a prefix that lives
 # in the build tree. Two CTest fixtures start the persistent wineserver before the first
 # test and stop it after the last one, also when tests fail.
 
@@ -31,6 +31,7 @@ function(ov_add_wine_test target)
   set_tests_properties(${target} PROPERTIES
     FIXTURES_REQUIRED winelab
     TIMEOUT ${ARG_TIMEOUT}
+    LABELS quick
     ENVIRONMENT "WINEDEBUG=-all;WINEPREFIX=${OV_WINEPREFIX};OV_BIN_DIR=${OV_WIN_BINARY_DIR};OV_SRC_DIR=${OV_WIN_SOURCE_DIR}")
   if(ARG_SERIAL)
     set_tests_properties(${target} PROPERTIES RUN_SERIAL TRUE)

@@ -1,4 +1,4 @@
-# Test build: 64-bit Windows, run under wine64; mingw-w64 (posix threading model).
+# 64-bit Windows: the stand-ins that ship as 64-bit programs (the test build's sub-build).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(OV_MINGW_TRIPLE x86_64-w64-mingw32)

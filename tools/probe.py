@@ -9,8 +9,7 @@ import sys
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[1]
-sys.path.insert(0, str(REPO / "tests" / "lab"))
-from lab import Lab  # noqa: E402
+from lab import Lab
 
 place = Path(sys.argv[1]) if len(sys.argv) > 1 else None
 lab = Lab(place.parent if place and (place / "drive_c").is_dir() else place)

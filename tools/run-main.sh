@@ -13,7 +13,7 @@ usage: bash tools/run-main.sh [options]
   --reboot           B's driver tool answers 1 (drivertool32.txt: exit_code=1): a reboot ending, 100
   --not-silent       runs without ul_silent_installation=yes (with --reboot: the product is stopped)
   --installer PATH   another installer build to unpack, e.g. a copy branded with stamp-conf
-                     (an x86_64 build: the lab runs 64-bit programs only)
+                     (32-bit or 64-bit: the lab runs both)
   --keep-lab         leave the lab's wineserver running for a look afterwards
                      (stop it with: tools/winelab.sh stop build/test/wineprefix)
   --help             this text
@@ -72,7 +72,7 @@ stage "installing missing packages (tools/setup.sh)" bash tools/setup.sh
 stage "configuring the ship preset" cmake --preset ship
 stage "building the ship preset" cmake --build --preset ship
 stage "configuring the test preset" cmake --preset test
-# The lab runs the x86_64 build: the installer, the stand-ins, labtool and stamp-conf.
+# The lab runs the ship build's installer with the test build's stand-ins, labtool and stamp-conf.
 stage "building what the lab needs of the test preset" cmake --build --preset test --target ov_lab
 
 prefix=build/test/wineprefix
@@ -83,4 +83,4 @@ else
 fi
 stage "starting the Wine lab" tools/winelab.sh start "$prefix"
 printf 'run-main: [%4ss] playing the installer framework in the lab\n\n' $((SECONDS - started))
-python3 tools/mainjob/play.py "${play_args[@]}"
+PYTHONPATH=tools PYTHONDONTWRITEBYTECODE=1 python3 -m mainjob.play "${play_args[@]}"

@@ -1,8 +1,26 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the fuzz targets natively, then the unit and
-# scenario tests of the x86_64 build under Wine. Stops the lab's wineserver on every way out.
+# Builds everything and runs every test: the Python checks (black, flake8), the fuzz targets natively,
+# then the unit programs and the scenario rows of the 32-bit build in the Wine 10 lab. Stops the lab's
+# wineserver on every way out.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+
+usage() {
+  cat <<'EOT'
+usage: bash tools/run-tests.sh [--quick]
+  (none)    set up, build, then every test: Python checks, fuzz targets, unit programs, all scenario rows
+  --quick   the quick loop: build, then the unit programs, the entry and sequence rows and the report
+            tests (ctest label "quick"); no fuzzing, no fault matrix, no convergence run
+  --help    this text
+EOT
+}
+quick=false
+case "${1:-}" in
+  "") ;;
+  --quick) quick=true ;;
+  --help | -h) usage; exit 0 ;;
+  *) echo "run-tests: unknown option $1" >&2; usage >&2; exit 2 ;;
+esac
 
 bash tools/setup.sh
 
@@ -10,14 +28,23 @@ cmake --preset ship >/dev/null
 cmake --build --preset ship
 cmake --preset test >/dev/null
 cmake --build --preset test
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz
+if ! $quick; then
+  cmake --preset fuzz >/dev/null
+  cmake --build --preset fuzz
+fi
 
 prefix=build/test/wineprefix
 trap 'tools/winelab.sh stop "$prefix"' EXIT
 tools/winelab.sh start "$prefix"
 
 status=0
+if $quick; then
+  ctest --preset test -L quick || status=1
+  exit $status
+fi
+echo "run-tests: black and flake8 on the Python code"
+black --check --quiet tools tests || { echo "run-tests: black would reformat the files above" >&2; status=1; }
+flake8 tools tests || status=1
 ctest --preset fuzz || status=1
 ctest --preset test || status=1
 exit $status

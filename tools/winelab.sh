@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The Wine lab: one headless prefix per build tree and a persistent wineserver.
+# The Wine lab: one headless prefix per build tree and a persistent wineserver, on the Wine 10 of
+# tools/wine-root.sh (through tools/lab/wine.sh), which runs 32-bit programs in its WoW64 mode.
 #   winelab.sh start PREFIX            create the prefix on first use, start the server
 #   winelab.sh stop PREFIX             stop the server and every Wine process of the prefix
 #   winelab.sh exec PREFIX PROGRAM...  run a Windows program in the prefix (CTest's emulator)
@@ -19,11 +20,9 @@ export WINEDEBUG=-all
 # No Mono or Gecko installers; no menu entries on the host for the shortcuts tests make.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export WINEARCH=win64
-# Without address-space randomisation (inherited by every child): with it, a new Wine process now
-# and then finds its fixed-address shared page taken and ends at once ("failed to map the shared
-# user data"), failing whatever started it: a test, a process creation, a service start.
-wine() { setarch "$(uname -m)" -R /usr/lib/wine/wine64 "$@"; }
-server() { setarch "$(uname -m)" -R /usr/lib/wine/wineserver "$@"; }
+wine10=$(dirname "${BASH_SOURCE[0]}")/lab/wine.sh
+wine() { "$wine10" wine64 "$@"; }
+server() { "$wine10" wineserver "$@"; }
 
 detached() { "$@" </dev/null >/dev/null 2>&1; }
 
@@ -51,7 +50,7 @@ stop)
   detached server -w || true
   ;;
 exec)
-  exec setarch "$(uname -m)" -R /usr/lib/wine/wine64 "$@"
+  exec "$wine10" wine64 "$@"
   ;;
 *)
   echo "winelab.sh: unknown command $cmd" >&2

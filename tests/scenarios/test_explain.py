@@ -10,18 +10,17 @@ import sys
 import unittest
 from pathlib import Path
 
-from lab import INSTALL_ROOT, MISSING, SERVICE, Lab, set_op
+from lab import INSTALL_ROOT, MISSING, PENDING_RENAMES, SERVICE, SESSION_KEY, UNINSTALL_KEY, Lab, set_op
+from lab import VERSION_A as A
+from lab import VERSION_B as B
 from logstory.explanations import explain, load
 from logstory.reading import read_files
 from logstory.records import read_log
 from logstory.story import story
 from logstory.text import explanation_text
 
-A, B = "2.68.0.0", "2.69.35.0"
 OLD_DIR, NEW_DIR = rf"{INSTALL_ROOT}\{A}", rf"{INSTALL_ROOT}\{B}"
-EXE, TOOL, SERVICE_CONF = "drivertool32.exe", "drivertool32.txt", "ovvpnservice.txt"  # 64-bit lab: the 32-bit tool
-SESSION = r"SYSTEM\CurrentControlSet\Control\Session Manager"
-UNINSTALL = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvanta Kelvara"
+EXE, TOOL, SERVICE_CONF = r"x64\drivertool64.exe", r"x64\drivertool64.txt", "ovvpnservice.txt"
 ENTRIES, UP, FIRST, REFUSED = load(), f"upgrade from {A}", "first installation", "run refused by the start checks"
 SAVED = Path(os.environ.get("OV_BUILD_DIR") or Path(__file__).resolve().parents[2] / "build" / "test") / "explain-logs"
 REPO = Path(__file__).resolve().parents[2]
@@ -62,9 +61,9 @@ ROWS = [  # up: the earlier version A installed first; old/new: settings or remo
         [(0, UP, "complete" + W(1))],
         up=A,
         hold=[("file", rf"{OLD_DIR}\ovdiag_32.exe")],
-        ops=[set_op(SESSION, "PendingFileRenameOperations", "x")],
+        ops=[set_op(SESSION_KEY, PENDING_RENAMES, "x")],
     ),
-    R("uninstall entry refuses writes", [(0, UP, "complete" + W(5))], up=A, ops=[("deny", UNINSTALL)]),
+    R("uninstall entry refuses writes", [(0, UP, "complete" + W(5))], up=A, ops=[("deny", UNINSTALL_KEY)]),
     R(
         "no SeDebugPrivilege",
         [(0, UP, "complete" + W(1))],
@@ -96,7 +95,8 @@ class ExplainedRuns(unittest.TestCase):  # runs first (classes run by name): Rea
         folder = lab.unpack(B, customization=s.get("conf"))
         for version, files in ((OLD_DIR, s.get("old", {})), (NEW_DIR, s.get("new", {}))):
             for file, text in files.items():
-                (lab.unix(version) / file).unlink() if text is None else (lab.unix(version) / file).write_text(text)
+                path = lab.unix(version) / file.replace("\\", "/")
+                path.unlink() if text is None else path.write_text(text)
         lab.apply(*s.get("ops", ()))
         for what in s.get("hold", ()):
             lab.hold(*what)

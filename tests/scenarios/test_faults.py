@@ -6,13 +6,12 @@ import shutil
 import unittest
 from pathlib import Path
 
-from lab import (ABSENT, DEFAULT_ROOT, INSTALL_ROOT, LOG_NAME, LOGGING_KEY, RECORD, SERVICE, Lab, expect_log,
-                 parse_records, set_op)
+from lab import (ABSENT, DEFAULT_ROOT, INSTALL_ROOT, LOG_NAME, LOGGING_KEY, PRODUCT_KEY, RECORD, SERVICE,
+                 UNINSTALL_KEY as UNINSTALL, VERSION_A as OLD, VERSION_B as NEW, Lab, expect_log, parse_records, set_op)
 
-OLD, NEW, ROOT = "2.68.0.0", "2.69.35.0", INSTALL_ROOT
+ROOT = INSTALL_ROOT
 OLD_DIR, NEW_DIR = rf"{ROOT}\{OLD}", rf"{ROOT}\{NEW}"
-PRODUCT, I = r"registry/SOFTWARE\Orvanta\Kelvara", "I MainLogic::execute: "
-UNINSTALL = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvanta Kelvara"
+PRODUCT, I = f"registry/{PRODUCT_KEY}", "I MainLogic::execute: "
 SESSION, PFRO = r"SYSTEM\CurrentControlSet\Control\Session Manager", "PendingFileRenameOperations"
 PENDING, DRIVERS = f"registry/{SESSION}/{PFRO}", r"registry/SOFTWARE\OvLab\Drivers"
 MARKER, LAST_OPERATION = f"{PRODUCT}/TunnelingDriverChangeDone", r"registry/SOFTWARE\OvLab/LastOperation"
@@ -21,7 +20,7 @@ LOG_ROOT, FOREIGN = r"C:\ovlab\logroot", b"another program's file\r\n"
 UTF16_LOG, NAME = b"\xff\xfe" + "earlier records\r\n".encode("utf-16-le"), "Kelvära Ωμέγα 日本 🛡"
 LONG = "C:\\" + "r" * 1019  # 1,022 characters: the longest value the sequence takes
 START, RENAMES = "ov::ul::ServiceBase::startService: ", "removePendingFileOperationsInFolder: "
-TOOL, CONF = "MainLogic::execute: drivertool.exe ", "drivertool32.txt"
+TOOL, CONF = "MainLogic::execute: drivertool.exe ", r"x64\drivertool64.txt"
 STEPS = ("uninstall", "uninstall old tap", "calloutuninstall")  # what the earlier tool removes
 STATE, DEFAULTED = f"E {START}Service '{SERVICE}' is not started. State: ", "W GetEnvVariable: Using default value for "
 NOT_STARTED = f"W ov::ul::UpdatedService::start: {SERVICE} service can't be started, require reboot"
@@ -80,9 +79,9 @@ def F(name, end, log=(), state=None, keep=(), absent=(), **setup):
 ROWS = [  # up: the earlier version installed first; old/new: stand-in files of its folder and of the new one
     F("earlier driver tool missing", "DONE", ["E ExecuteApplication::executeUtility: Can't create process: 2", *[
         f"E {TOOL}{step} returned exception" for step in STEPS], f"{I}Old data removed: 1"],
-      {DRIVERS: {"ovkelvarawintun": "installed"}}, up=OLD, old={"drivertool32.exe": None}),
+      {DRIVERS: {"ovkelvarawintun": "installed"}}, up=OLD, old={r"x64\drivertool64.exe": None}),
     F("new driver tool missing", "UI", [f"E {TOOL}install returned exception"], {DRIVERS: ABSENT, MARKER: ABSENT},
-      new={"drivertool32.exe": None}),
+      new={r"x64\drivertool64.exe": None}),
     F("earlier driver tool exits 1", "DONE", [f"I {TOOL}{step} returned 1" for step in STEPS], {MARKER: "true"},
       up=OLD, old={CONF: "exit_code=1"}),
     F("new driver tool exits 2", "DONE", [f"I {TOOL}install returned 2"], {MARKER: ABSENT}, new={CONF: "exit_code=2"}),
@@ -143,7 +142,7 @@ ROWS = [  # up: the earlier version installed first; old/new: stand-in files of 
     F("customization with a repeated key", "DONE", state={DRIVERS: {"second": "installed"}},
       conf=b"OpenVpnTunnelingDriverName=first\nOpenVpnTunnelingDriverName=second"),
     F("customization with empty values", "DONE", [f'I ExecuteApplication::executeUtility: Executing: "{OLD_DIR}\\\\'
-                                                  'drivertool32.exe" uninstall Orvanta Kelvara '], {MARKER: "true"},
+                                                  'x64\\drivertool64.exe" uninstall Orvanta Kelvara '], {MARKER: "true"},
       up=OLD, conf=b"SdkCompanyName=\nOpenVpnTapDriverName=\nWintunSupported=\n"),
     F("empty environment values", "DONE", [f"{DEFAULTED}{v}" for v in ("kelvara_app_name", "UL_ROOT_DIR")],
       {f"{PRODUCT}/ProductName": "Kelvara", f"{PRODUCT}/InstallationRootDirectory": INSTALL_ROOT,
@@ -212,7 +211,8 @@ class FaultRows(unittest.TestCase):
         folder = lab.unpack(NEW, customization=s.get("conf"))
         for version, files in ((OLD_DIR, s.get("old", {})), (NEW_DIR, s.get("new", {}))):
             for file, text in files.items():
-                (lab.unix(version) / file).unlink() if text is None else (lab.unix(version) / file).write_text(text)
+                path = lab.unix(version) / file.replace("\\", "/")
+                path.unlink() if text is None else path.write_text(text)
         lab.apply(*s.get("ops", ()))
         for what in s.get("hold", ()):
             lab.hold(*what)

@@ -1,15 +1,12 @@
 """The main job's report from recorded inputs, without Wine: the step timeline and the machine difference."""
-import sys
 import unittest
-from pathlib import Path
 
 from lab import parse_records
-
-sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "tools" / "mainjob"))
-from difference import PENDING, difference  # noqa: E402
-from timeline import timeline  # noqa: E402
+from mainjob.difference import PENDING, difference
+from mainjob.timeline import timeline
 
 A, B, T, U = r"C:\K\A", r"C:\K\B", r"\\drivertool32.exe", "ov::ul::UpdatedService::"
+K = r"SOFTWARE\Wow6432Node\K"  # a key of the 32-bit view, as the probe names it
 EXE, KILL = "ExecuteApplication::executeUtility: ", "ExecuteApplication::killProcessesByName: Terminating process: 7. exe: "
 UPGRADE = [(0, "***  LOGGING STARTED  ***"), (2, "WinMain: Executing main logic..."), (10, U + "update: S is updated"),
            (125, U + "stop: S service is stopped"), (126, "MainLogic::execute: Upgrade scenario in A"),
@@ -27,17 +24,17 @@ TIMELINES = [("upgrade", UPGRADE, [rf"{A}\Kelvara.exe: exit"], [
     ("finishing", 9260, 40, [0]), ("ending", 9300, 1, []), ("update activation", 9301, 1, []), ("exit", 9302, 0, [])]),
     ("refused", UPGRADE[:2] + [(3, "MainLogic::execute: Failed to initialize config"), (5, "WinMain: Returning: 9")],
      [], [("entry", 0, 0, []), ("start checks", 0, 3, []), ("exit", 3, 2, [])])]
-BEFORE = {"registry": {r"S\K": {"AppPath": A, "Old": 1}, PENDING[0]: {PENDING[1]: [r"\??\C:\x", ""]}},
+BEFORE = {"registry": {K: {"AppPath": A, "Old": 1}, PENDING[0]: {PENDING[1]: [r"\??\C:\x", ""]}},
           "service": {"image": A, "start_type": 2, "state": "running"}, "processes": [A + r"\k.exe"],
           "shortcuts": {"K.lnk": {"target": A, "app_user_model_id": None}}, "files": {"C:\\K": ["A\\", r"A\f"]}}
-AFTER = {"registry": {r"S\K": {"AppPath": B, "Log": {"type": 0, "hex": ""}}, r"S\K\m": {},
+AFTER = {"registry": {K: {"AppPath": B, "Log": {"type": 0, "hex": ""}}, K + r"\m": {},
                       PENDING[0]: {PENDING[1]: [r"\??\C:\x", "", A + r"\f", "", r"C:\y", r"C:\z"]}},
          "service": dict(BEFORE["service"], image=B), "processes": [], "files": {"C:\\K": []},
          "shortcuts": {"K.lnk": {"target": B, "app_user_model_id": None}}}
 JOURNAL = [rf'{B}\drivertool32.exe: command line "{B}{T}" install O K w', rf"{B}\drivertool32.exe: working directory {B}"]
-DIFFERENCE = [("registry", line) for line in (r"HKLM\S\K", "  ~ AppPath", f'      was "{A}"', f'      now "{B}"',
+DIFFERENCE = [("registry", line) for line in (r"HKLM\SOFTWARE\K (32-bit view)", "  ~ AppPath", f'      was "{A}"', f'      now "{B}"',
                                               "  + Log = type 0, bytes (none)", "  - Old (was 1)",
-                                              r"key added: HKLM\S\K\m")] + [
+                                              r"key added: HKLM\SOFTWARE\K\m (32-bit view)")] + [
     ("service", f"image path: {A} -> {B}"), ("service", "start type: 2 (automatic)"), ("service", "state: running"),
     ("shortcuts", "changed: K.lnk"), ("shortcuts", f"    target was {A}"), ("shortcuts", f"    target {B}"),
     ("shortcuts", "    AppUserModelID not stored by Wine"), ("files", rf"removed: C:\K\A" "\\"),

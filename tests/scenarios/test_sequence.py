@@ -3,14 +3,13 @@ endings, customization and naming variants, the same version twice, the update p
 import re
 import unittest
 
-from lab import ABSENT, INSTALL_ROOT, UPDATES, Lab, expect_log, expect_state, set_op
+from lab import (ABSENT, INSTALL_ROOT, LOGGING_KEY as LOGGING, PRODUCT_KEY as PRODUCT, RUN_KEY, SERVICE,
+                 UNINSTALL_KEY as ARP, UNINSTALL_KEY_64, UPDATES, VERSION_A as A, VERSION_B as B, Lab,
+                 driver_tool_calls, expect_log, expect_state, set_op)
 
-A, B = "2.68.0.0", "2.69.35.0"
-PRODUCT, RUN_KEY = r"SOFTWARE\Orvanta\Kelvara", r"Software\Microsoft\Windows\CurrentVersion\Run"
-SEQ, SERVICE = "I MainLogic::execute: ", "Kelvara Service"
+SEQ = "I MainLogic::execute: "
+DRIVER_TOOL_SETTINGS = r"x64\drivertool64"  # the tool the 32-bit installer runs on 64-bit Windows
 VERSION = Lab().version()
-ARP = r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvanta Kelvara"
-LOGGING = r"SOFTWARE\Wow6432Node\Orvanta\KMF\Logging"
 STOPPED = re.compile("service is stopped")
 
 
@@ -26,7 +25,9 @@ def installed(folder, name="Kelvara"):
             "Start": 2, "ErrorControl": 0},
         LOGGING: {"LogMaxSizeKB": 5000},
         ARP: {"Publisher": "Orvanta Corporation", "UninstallString": folder + r"\ovvpnuninstall.exe",
-              "DisplayIcon": folder + r"\ovvpnuninstall.exe", "DisplayName": name, "DisplayVersion": VERSION}},
+              "DisplayIcon": folder + r"\ovvpnuninstall.exe", "DisplayName": name, "DisplayVersion": VERSION},
+        # Nothing of the product in the 64-bit view: the 32-bit installer writes without view flags.
+        r"SOFTWARE\Orvanta": ABSENT, UNINSTALL_KEY_64: ABSENT},
         "service": {"image": f'"{folder}\\ovvpnservice.exe"', "start_type": 2, "state": "running"},
         "shortcuts": {f"Desktop\\{name}.lnk": client, f"Programs\\{name}\\{name}.lnk": client,
                       f"Programs\\{name}\\Support Tool.lnk": {"target": folder + r"\ovdiag_32.exe"}}}
@@ -46,11 +47,14 @@ class SequenceRows(unittest.TestCase):
         return folder, result
 
     def tool_calls(self):
-        """(tool folder, arguments, working folder) of each driver tool run, from the stand-ins' journal."""
-        lines = [line.split(": ", 1) for line in self.lab.journal() if "drivertool" in line.split(": ", 1)[0]]
-        commands = [re.sub(r'^command line ".*?" ', "", event) for _, event in lines if event.startswith("command")]
-        folders = [event[len("working directory "):] for _, event in lines if event.startswith("working")]
-        return [(exe.rsplit("\\", 1)[0], c, f) for (exe, _), c, f in zip(lines[::2], commands, folders)]
+        """(version folder of the tool, arguments, working folder) of each driver tool run; the 32-bit installer
+        on 64-bit Windows runs x64\\drivertool64.exe, quoted, with two backslashes at the join."""
+        calls = []
+        for exe, command, working_folder in driver_tool_calls(self.lab.journal()):
+            folder = exe.rsplit("\\", 2)[0]
+            self.assertTrue(command.startswith(f'"{folder}\\\\x64\\drivertool64.exe" '), command)
+            calls.append((folder, command.split('" ', 1)[1], working_folder))
+        return calls
 
     def test_first_installation_marks_the_installed_update_package(self):
         self.lab.apply(*[("set", f"{UPDATES}\\{p}", "", 1, "") for p in ("2.0.0.0", B, "3.0.0.0")])
@@ -137,17 +141,17 @@ class SequenceRows(unittest.TestCase):
 
     def test_reboot_endings(self):
         # The tool asks for a reboot; silent: the client tells the user, nothing is stopped.
-        folder, run = self.version(A, 100, settings={"drivertool32": "exit_code=1"})
+        folder, run = self.version(A, 100, settings={DRIVER_TOOL_SETTINGS: "exit_code=1"})
         expect_state(self.lab.probe(), {"registry": {PRODUCT: {"TunnelingDriverChangeDone": ABSENT}},
                                         "service": {"state": "running"}})
         expect_log(run, [SEQ + "drivertool.exe install returned 1",
                          SEQ + "DONE. Reboot requested. Handle notification at UI side"], [STOPPED])
         # Not silent: the product is stopped, but never a service this run registered.
         self.lab.reset()
-        _, run = self.version(A, 100, settings={"drivertool32": "exit_code=1"}, env={"ul_silent_installation": None})
+        _, run = self.version(A, 100, settings={DRIVER_TOOL_SETTINGS: "exit_code=1"}, env={"ul_silent_installation": None})
         expect_log(run, [SEQ + "DONE. Reboot requested. Stop product"], [STOPPED])
         self.assertEqual(self.lab.probe()["service"]["state"], "running")
-        folder = self.lab.unpack(B, settings={"drivertool32": "exit_code=1"})
+        folder = self.lab.unpack(B, settings={DRIVER_TOOL_SETTINGS: "exit_code=1"})
         self.lab.start(folder + r"\Kelvara.exe")
         run = self.lab.install(folder, env={"ul_silent_installation": ""})
         self.assertEqual(run.exit_code, 100)
@@ -193,7 +197,7 @@ class SequenceRows(unittest.TestCase):
         self.lab.start(folder + r"\Kelvara.exe")
         run = self.lab.install(folder)
         expect_log(run, [f"{SEQ}Upgrade scenario, old installation detected in: {folder.lower()}\\",
-                         f'I ExecuteApplication::executeUtility: Executing: "{folder.lower()}\\\\drivertool32.exe" '
+                         f'I ExecuteApplication::executeUtility: Executing: "{folder.lower()}\\\\x64\\drivertool64.exe" '
                          "calloutuninstall Orvanta Kelvara ovkelvarawfpcallout",
                          re.compile(r"Terminating process: \d+\. exe: Kelvara\.exe"),
                          f"{SEQ}Old data kept: {folder.lower()}\\ is the folder of this installation", SEQ + "DONE."],

@@ -15,13 +15,9 @@ import sys
 import time
 from pathlib import Path
 
-REPO = Path(__file__).resolve().parents[2]
-sys.dont_write_bytecode = True  # no __pycache__ folders in the checkout
-sys.path[:0] = [str(REPO / "tests" / "lab"), str(REPO / "tools" / "mainjob")]
-from difference import driver_tool_calls  # noqa: E402
-from lab import Lab  # noqa: E402
-from play import older  # noqa: E402
-from timeline import short_command, timeline  # noqa: E402
+from lab import Lab, driver_tool_calls
+from mainjob.play import older
+from mainjob.timeline import short_command, timeline
 
 TARGETS = {"first installation": 200, "upgrade": 300}  # own work, ms
 RATIO_TARGET = 1.3
@@ -46,7 +42,7 @@ def sample(lab, folder):
     s = {"wall": run.seconds * 1000, "span": (run.log[-1].time - run.log[0].time).total_seconds() * 1000,
          "steps": timeline(run.log, journal), "calls": driver_tool_calls(journal), "alone": []}
     s["bare"] = timed(lab, lab.labtool, "run", "--", folder + r"\ovdiag_32.exe")[0]
-    for command, where in s["calls"]:
+    for _, command, where in s["calls"]:
         if not lab.unix(where).exists():  # the upgrade removed the earlier version's folder
             lab.unpack(where.rsplit("\\", 1)[-1])
         s["alone"].append(float(timed(lab, lab.build / "tools" / "bench" / "run-alone.exe", 1, where, command)[1].stdout))
@@ -122,7 +118,7 @@ def main(argv):
     for s in [s for samples in results.values() for s in samples]:
         for call, ms in zip(s["calls"], s["alone"]):
             alone.setdefault(call, []).append(ms)
-    for (command, folder), times in alone.items():
+    for (_, command, folder), times in alone.items():
         print(f"baseline: alone, median {statistics.median(times):5.1f} ms  {short_command(command)}  "
               f"(in ...\\{folder.rsplit(chr(92), 1)[-1]})")
     print("\n".join(table(results)))

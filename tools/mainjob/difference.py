@@ -1,7 +1,7 @@
 """What one run changed on the machine, from the lab's probe before and after it and the lines the
 stand-ins journalled during it. Pure: no lab, no files. difference() gives (section, line) pairs in
 the report's order; lines of one registry key or one shortcut follow a header line of their own."""
-from lab import ABSENT, changes
+from lab import ABSENT, changes, driver_tool_calls
 
 PENDING = (r"SYSTEM\CurrentControlSet\Control\Session Manager", "PendingFileRenameOperations")
 START_TYPES = {0: "boot", 1: "system", 2: "automatic", 3: "on demand", 4: "disabled"}
@@ -27,6 +27,17 @@ def pending_pairs(value):
     return [(items[i], items[i + 1]) for i in range(0, len(items) - 1, 2)]
 
 
+def registry_key(key):
+    """HKLM\\key as the installer names it, with its view: the probe names keys in the 64-bit view, where the
+    32-bit view of SOFTWARE is SOFTWARE\\Wow6432Node; keys outside SOFTWARE are the same in both views."""
+    parts = key.split("\\")
+    if parts[0].lower() != "software":
+        return f"HKLM\\{key}"
+    if len(parts) > 1 and parts[1].lower() == "wow6432node":
+        return "HKLM\\" + "\\".join(parts[:1] + parts[2:]) + " (32-bit view)"
+    return f"HKLM\\{key} (64-bit view)"
+
+
 def _registry(before, after):
     old, new = before.get("registry", {}), after.get("registry", {})
     out, header = [], None
@@ -35,14 +46,14 @@ def _registry(before, after):
         key = where[0]
         if len(where) == 1:  # a key without values on one side: only its own coming and going counts
             if (key in old) != (key in new):
-                out.append(("registry", f"key {'added' if key in new else 'removed'}: HKLM\\{key}"))
+                out.append(("registry", f"key {'added' if key in new else 'removed'}: {registry_key(key)}"))
             continue
         name = where[1]
         was, now = old.get(key, {}).get(name, ABSENT), new.get(key, {}).get(name, ABSENT)
         if (key, name) == PENDING and all(v is ABSENT or isinstance(v, list) for v in (was, now)):
             continue  # shown decoded, as operations scheduled for the restart
         if key != header:
-            out.append(("registry", f"HKLM\\{key}"))
+            out.append(("registry", registry_key(key)))
             header = key
         if was is ABSENT:
             out.append(("registry", f"  + {name} = {show(now)}"))
@@ -116,22 +127,9 @@ def _processes(before, after):
            [("processes", f"started: {p}") for p in sorted(new - old)]
 
 
-def driver_tool_calls(journal):
-    """[(command line, working folder)] of the driver tool runs, in the order they ran."""
-    calls = []
-    for line in journal:
-        exe, _, event = line.partition(": ")
-        if exe.rsplit("\\", 1)[-1].lower().startswith("drivertool"):
-            if event.startswith("command line "):
-                calls.append([event[len("command line "):], ""])
-            elif event.startswith("working directory ") and calls:
-                calls[-1][1] = event[len("working directory "):]
-    return [tuple(call) for call in calls]
-
-
 def difference(before, after, journal=()):
     """[(section, line)]: registry, service, shortcuts, files, restart, processes, driver tool."""
-    calls = [line for command, folder in driver_tool_calls(journal)
+    calls = [line for _, command, folder in driver_tool_calls(journal)
              for line in (("driver tool", command), ("driver tool", f"    in {folder}"))]
     return (_registry(before, after) + _service(before, after) + _shortcuts(before, after) + _files(before, after)
             + _restart(before, after) + _processes(before, after) + calls)

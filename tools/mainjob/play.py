@@ -7,14 +7,11 @@ import argparse
 import sys
 from pathlib import Path
 
-sys.dont_write_bytecode = True  # no __pycache__ folders in the checkout
-sys.path[:0] = [str(Path(__file__).resolve().parents[2] / "tests" / "lab"), str(Path(__file__).resolve().parent),
-                str(Path(__file__).resolve().parents[1])]  # tools: logstory
-from lab import UPDATES, Lab, set_op  # noqa: E402
-from picture import picture  # noqa: E402
-from report import RunResult, report  # noqa: E402
-from timeline import timeline  # noqa: E402
+from lab import UPDATES, Lab, LabError, set_op
 
+from .picture import picture
+from .report import RunResult, report
+from .timeline import timeline
 
 
 def older(version, steps):
@@ -26,24 +23,12 @@ def older(version, steps):
     return ".".join(str(p - steps if k == i else p) for k, p in enumerate(parts))
 
 
-def machine_problem(path):
-    """Why the lab cannot run the executable, or None. The lab runs 64-bit programs only, and a 32-bit
-    one started there is reported as ending with 0 without having run at all."""
-    data = path.read_bytes()[:4096]
-    at = int.from_bytes(data[0x3C:0x40], "little") if data[:2] == b"MZ" and len(data) >= 0x40 else None
-    if at is None or data[at:at + 4] != b"PE\0\0":
-        return f"{path} is not a Windows executable"
-    machine = int.from_bytes(data[at + 4:at + 6], "little")
-    return None if machine == 0x8664 else f"{path} is not an x86_64 build (machine 0x{machine:04x}); the lab " \
-                                          "runs 64-bit programs only: give the test build or a stamp-conf copy of it"
-
-
 def options(argv):
     parser = argparse.ArgumentParser(prog="play.py", description=__doc__.split("\n\n")[0])
     parser.add_argument("--first-only", action="store_true", help="only the first installation")
     parser.add_argument("--reboot", action="store_true", help="B's driver tool answers 1: a reboot ending (100)")
     parser.add_argument("--not-silent", action="store_true", help="runs without ul_silent_installation=yes")
-    parser.add_argument("--installer", type=Path, help="another installer build to unpack (default: the test build's)")
+    parser.add_argument("--installer", type=Path, help="another installer build to unpack (default: the ship build's)")
     parser.add_argument("--build", type=Path, help="the test build tree (default: build/test)")
     parser.add_argument("--out", type=Path, help="folder for report.txt and timeline.html (default: build/main-job)")
     return parser.parse_args(argv)
@@ -68,7 +53,7 @@ def play(lab, args, version_b):
         return runs
     lab.start(folder_a + r"\Kelvara.exe")
     lab.start(folder_a + r"\openvpn.exe")
-    # The 32-bit installer on 64-bit Windows runs the x64 tool, the 64-bit lab build the 32-bit one.
+    # The 32-bit installer on 64-bit Windows runs the x64 tool; a 64-bit build would run the 32-bit one.
     settings = {"drivertool32": "exit_code=1", r"x64\drivertool64": "exit_code=1"} if args.reboot else None
     folder_b = lab.unpack(version_b, installer=args.installer, settings=settings)
     runs.append(play_run(lab, f"upgrade from {version_a} to {version_b}", folder_b, 100 if args.reboot else 0, env))
@@ -81,11 +66,11 @@ def main(argv):
     out = (args.out or lab.build.parent / "main-job").resolve()
     if args.installer and not args.installer.is_file():
         raise SystemExit(f"play: no installer at {args.installer}")
-    if args.installer and machine_problem(args.installer):
-        raise SystemExit(f"play: {machine_problem(args.installer)}")
+    if args.installer and args.installer.read_bytes()[:2] != b"MZ":
+        raise SystemExit(f"play: {args.installer} is not a Windows executable")
     try:
         runs = play(lab, args, lab.version())
-    except RuntimeError as error:  # a program of the lab failed: say which, without a traceback
+    except LabError as error:  # a program of the lab failed: say which, without a traceback
         raise SystemExit(f"play: the lab could not run it: {error}")
     out.mkdir(parents=True, exist_ok=True)
     (out / "timeline.html").write_text(picture([(f"Run {n}: {run.title}", timeline(run.log, run.journal))

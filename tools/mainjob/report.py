@@ -5,10 +5,11 @@ are told by logstory, as tools/explain-log.py tells them for a log from the fiel
 import re
 from typing import NamedTuple
 
-from difference import difference
 from logstory.explanations import load
 from logstory.story import meaning, story
 from logstory.text import MARKS, WIDTH, problems_lines, steps_lines, wrap
+
+from .difference import difference
 
 SECTIONS = (("registry", "Registry values (+ added, - removed, ~ changed)"),
             ("service", 'Service "Kelvara Service"'), ("shortcuts", "Shortcuts"),

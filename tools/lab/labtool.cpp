@@ -1,4 +1,4 @@
-// labtool: the Windows side of the scenario lab, driven from Linux by lab.py. `probe` prints the
+// labtool: the Windows side of the scenario lab, driven from Linux by the lab package (tools/lab). `probe` prints the
 // product's machine state (lab.py turns it into JSON), `apply` changes it, `run` runs a program with a chosen
 // token and as its debugger, `hold` holds a file, a named mutex or a deleted service until it is killed.
 #include <install-common/ComPtr.h>
@@ -27,13 +27,18 @@ using Strings = std::vector<std::wstring>;
 const wchar_t* const kProductExes[] = {L"Kelvara.exe",       L"openvpn.exe",      L"ovvpnservice.exe",
                                        L"drivertool32.exe",  L"drivertool64.exe", L"ovdiag_32.exe",
                                        L"ovvpnuninstall.exe"};
-// Below HKLM (64-bit view). With a value name only that value is shown, and the key only when it has it.
+// Below HKLM, always named in the 64-bit view, where the 32-bit view of SOFTWARE is SOFTWARE\Wow6432Node:
+// so the probe reads both views and its paths say which view a value is in. labtool is a 32-bit program,
+// and every registry call of it passes KEY_WOW64_64KEY. With a value name only that value is shown, and
+// the key only when it has it.
 const std::pair<const wchar_t*, const wchar_t*> kProbedKeys[] = {
     {L"SOFTWARE\\Orvanta", nullptr},
     {L"SOFTWARE\\Wow6432Node\\Orvanta", nullptr},
     {L"SYSTEM\\CurrentControlSet\\Services\\Kelvara Service", nullptr},
     {L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"KelvaraAutoStart"},
+    {L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run", L"KelvaraAutoStart"},
     {L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvanta Kelvara", nullptr},
+    {L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvanta Kelvara", nullptr},
     {L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", L"PendingFileRenameOperations"},
     {L"SOFTWARE\\OvLab", nullptr}};
 const DWORD kKilledByLabExitCode = 0xDEAF; // a process ended by `apply kill`
@@ -174,7 +179,7 @@ void forEachProcess(const Strings& names, DWORD access, Visit visit) {
 }
 
 void probe() {
-    ov::Win32Registry hklm(HKEY_LOCAL_MACHINE);
+    ov::Win32Registry hklm(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY);
     for (const auto& key : kProbedKeys) {
         probeKey(hklm, key.first, key.second);
     }
@@ -213,18 +218,22 @@ DWORD setDacl(const std::wstring& key, const wchar_t* sddl) {
         return GetLastError();
     }
     const ov::ScopedLocalMemory owner(descriptor);
-    const LONG error = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, WRITE_DAC, nullptr,
-                                       handle.put(), nullptr);
+    const LONG error = RegCreateKeyExW(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0,
+                                       WRITE_DAC | KEY_WOW64_64KEY, nullptr, handle.put(), nullptr);
     return error != ERROR_SUCCESS ? error
                                   : RegSetKeySecurity(handle.get(), DACL_SECURITY_INFORMATION, descriptor);
 }
 
 DWORD deleteKeyOrValue(const Strings& f) {
+    // A tree is deleted from its parent, opened in the 64-bit view: RegDeleteTreeW takes no view flag.
+    const size_t cut = f[1].rfind(L'\\');
+    const std::wstring parent = f.size() == 2 && cut != std::wstring::npos ? f[1].substr(0, cut) : f[1];
     ov::ScopedRegKey key;
-    const LONG error = f.size() == 2
-                           ? RegDeleteTreeW(HKEY_LOCAL_MACHINE, f[1].c_str())
-                           : RegOpenKeyExW(HKEY_LOCAL_MACHINE, f[1].c_str(), 0, KEY_SET_VALUE, key.put());
-    return error != ERROR_SUCCESS || f.size() == 2 ? error : RegDeleteValueW(key.get(), f[2].c_str());
+    const REGSAM access = (f.size() == 2 ? KEY_ALL_ACCESS : KEY_SET_VALUE) | KEY_WOW64_64KEY;
+    const LONG error = RegOpenKeyExW(HKEY_LOCAL_MACHINE, parent.c_str(), 0, access, key.put());
+    return error != ERROR_SUCCESS ? error
+           : f.size() == 2        ? RegDeleteTreeW(key.get(), f[1].substr(cut + 1).c_str())
+                                  : RegDeleteValueW(key.get(), f[2].c_str());
 }
 
 bool setValue(const Strings& f) {
@@ -234,8 +243,8 @@ bool setValue(const Strings& f) {
         data[i / 2] = static_cast<BYTE>(std::stoul(f[4].substr(i, 2), nullptr, 16));
     }
     ov::ScopedRegKey key;
-    LONG error = RegCreateKeyExW(HKEY_LOCAL_MACHINE, f[1].c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                 key.put(), nullptr);
+    LONG error = RegCreateKeyExW(HKEY_LOCAL_MACHINE, f[1].c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_64KEY,
+                                 nullptr, key.put(), nullptr);
     error = error
                 ? error
                 : RegSetValueExW(key.get(), f[2].c_str(), 0, std::stoul(f[3]), data.data(), f[4].size() / 2);
@@ -423,7 +432,7 @@ int wmain(int argc, wchar_t** argv) {
     } else if (command == L"run" || command == L"hold") {
         return command == L"run" ? run(args) : hold(args);
     } else {
-        std::fputs("usage: labtool probe|apply|run|hold ... (see tests/lab/lab.py)\n", stderr);
+        std::fputs("usage: labtool probe|apply|run|hold ... (see tools/lab/runner.py)\n", stderr);
         return 2;
     }
     return applied ? 0 : 1;

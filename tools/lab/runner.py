@@ -10,22 +10,38 @@ import time
 from pathlib import Path
 from typing import NamedTuple
 
-WINE = ["setarch", "x86_64", "-R", "/usr/lib/wine/wine64"]  # see tools/winelab.sh on randomisation
+from .vocabulary import (
+    DEFAULT_ROOT,
+    DRIVER_TOOL_KEY,
+    INSTALL_ROOT,
+    JOURNAL,
+    LOG_NAME,
+    LOGGING_KEY,
+    PENDING_RENAMES,
+    PRODUCT_KEY,
+    PRODUCT_KEY_64,
+    PROGRAMS,
+    RUN_KEY,
+    RUN_KEY_64,
+    SERVICE,
+    SERVICE_KEY,
+    SESSION_KEY,
+    UL_REG_ROOT,
+    UNINSTALL_KEY,
+    UNINSTALL_KEY_64,
+)
+
 REPO = Path(__file__).resolve().parents[2]
-DEFAULT_ROOT = r"C:\Program Files (x86)\Orvanta"  # what the probe lists
-INSTALL_ROOT = DEFAULT_ROOT + r"\Kelvara"  # UL_ROOT_DIR of the runs, holding the version folders
-SERVICE = "Kelvara Service"
-UPDATES = r"SOFTWARE\Orvanta\Updater\updates\kelvara-win32"  # the module's update packages (below ul_reg_root)
-PROGRAMS = ("Kelvara.exe", "openvpn.exe", "ovvpnservice.exe", "drivertool32.exe", "drivertool64.exe",
-            "ovdiag_32.exe", "ovvpnuninstall.exe", "install-kelvara.exe")
-PRODUCT_KEYS = (r"SOFTWARE\Orvanta", r"SOFTWARE\Wow6432Node\Orvanta", r"SOFTWARE\OvLab",
-                r"SYSTEM\CurrentControlSet\Services\Kelvara Service",
-                r"Software\Microsoft\Windows\CurrentVersion\Uninstall\Orvanta Kelvara")
-PRODUCT_VALUES = ((r"Software\Microsoft\Windows\CurrentVersion\Run", "KelvaraAutoStart"),
-                  (r"SYSTEM\CurrentControlSet\Control\Session Manager", "PendingFileRenameOperations"))
-LOGGING_KEY = r"SOFTWARE\Wow6432Node\Orvanta\KMF\Logging"  # the 32-bit view, seen from 64-bit labtool
-LOG_NAME = r"Orvanta\NS\clp\Log\Kelvara\install-kelvara-win32"
-JOURNAL = r"C:\ovlab\journal.log"
+WINE = [str(REPO / "tools" / "lab" / "wine.sh"), "wine64"]  # Wine 10 in its Debian 13 root
+PRODUCT_KEYS = (
+    PRODUCT_KEY_64.rsplit("\\", 1)[0],
+    PRODUCT_KEY.rsplit("\\", 1)[0],
+    DRIVER_TOOL_KEY,
+    SERVICE_KEY,
+    UNINSTALL_KEY,
+    UNINSTALL_KEY_64,
+)
+PRODUCT_VALUES = ((RUN_KEY, "KelvaraAutoStart"), (RUN_KEY_64, "KelvaraAutoStart"), (SESSION_KEY, PENDING_RENAMES))
 READY = {"kelvara.exe": "window", "openvpn.exe": "started"}  # journal line of a started stand-in
 MISSING = "missing"  # customization: an installer without the customization resource
 RECORD = re.compile(r"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) \[([0-9a-f]{4,})\.([0-9a-f]{4,})\] "
@@ -57,6 +73,10 @@ def registry_value(kind, data):
     return {"type": kind, "hex": data.hex()}
 
 
+class LabError(RuntimeError):
+    """A program of the lab failed (a reset, a probe, a stand-in that did not start): says which and how."""
+
+
 class Record(NamedTuple):
     time: datetime.datetime
     pid: int
@@ -86,6 +106,20 @@ def parse_records(lines):
     return records
 
 
+def driver_tool_calls(journal):
+    """[(tool, command line as received, working folder)] of the driver tool runs, in the order they ran,
+    from the stand-ins' journal."""
+    calls = []
+    for line in journal:
+        exe, _, event = line.partition(": ")
+        if exe.rsplit("\\", 1)[-1].lower().startswith("drivertool"):
+            if event.startswith("command line "):
+                calls.append([exe, event[len("command line ") :], ""])
+            elif event.startswith("working directory ") and calls:
+                calls[-1][2] = event[len("working directory ") :]
+    return [tuple(call) for call in calls]
+
+
 class Run(NamedTuple):
     exit_code: int
     log: list  # this run's Records, read across the log's generations
@@ -99,7 +133,9 @@ class Lab:
         # Wine's menu builder would write menu entries for the lab's shortcuts into the Linux home.
         self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
                         WINEDLLOVERRIDES="winemenubuilder.exe=d")
-        self.labtool = self.build / "tests" / "lab" / "labtool.exe"
+        self.labtool = self.build / "tools" / "lab" / "labtool.exe"
+        # The installer under test is the shipped file, unless a row or the main job names another.
+        self.installer = Path(os.environ.get("OV_INSTALLER") or REPO / "build/ship/install-kelvara/install-kelvara.exe")
         self.processes, self.roots, self._folders = [], {DEFAULT_ROOT}, None
 
     def version(self):
@@ -122,7 +158,7 @@ class Lab:
                                   encoding="utf-8", env=env or self.env, timeout=timeout).returncode
             done = subprocess.CompletedProcess(program, code, *[f.seek(0) or f.read() for f in (out, err)])
         if check and done.returncode:
-            raise RuntimeError(f"{Path(program).name} {' '.join(map(str, args))[:200]}: exit "
+            raise LabError(f"{Path(program).name} {' '.join(map(str, args))[:200]}: exit "
                                f"{done.returncode}\n{done.stdout}{done.stderr}")
         return done
 
@@ -195,7 +231,7 @@ class Lab:
         shutil.rmtree(target, ignore_errors=True)
         shutil.copytree(self.build / "tests" / "fixtures" / "bin", target,
                         ignore=shutil.ignore_patterns("*.txt", "*.journal"))
-        source = Path(installer or self.build / "install-kelvara" / "install-kelvara.exe")
+        source = Path(installer or self.installer)
         if customization is None:
             shutil.copy(source, target / "install-kelvara.exe")
         else:
@@ -220,7 +256,7 @@ class Lab:
             if line in self.journal():
                 return
             time.sleep(0.1)
-        raise RuntimeError(f"{exe} did not start")
+        raise LabError(f"{exe} did not start")
 
     def hold(self, *what):
         """Holds ("file", PATH), ("mutex", NAME[, MS]) or ("service", NAME) until reset()."""
@@ -228,7 +264,7 @@ class Lab:
                                    stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=self.env)
         self.processes.append(process)
         if process.stdout.readline().strip() != "holding":
-            raise RuntimeError(f"hold {what}: {process.stderr.read()}")
+            raise LabError(f"hold {what}: {process.stderr.read()}")
         return process
 
     def log_base(self, restricted=False):
@@ -245,7 +281,7 @@ class Lab:
         """Runs <folder>\\install-kelvara.exe with the framework's environment (env overrides it;
         None unsets) under labtool. on: [(N or text, "kill" or an apply operation tuple)]."""
         version = folder.rstrip("\\").rsplit("\\", 1)[-1]
-        variables = {"ul_reg_root": r"HKEY_LOCAL_MACHINE\SOFTWARE\Orvanta\Updater", "ul_module": "kelvara-win32",
+        variables = {"ul_reg_root": UL_REG_ROOT, "ul_module": "kelvara-win32",
                      "ul_version": version, "ul_title": f"Kelvara {version}", "ul_silent_installation": "yes",
                      "UL_ROOT_DIR": INSTALL_ROOT, "kelvara_app_name": "Kelvara",
                      "kelvara_app_model_id": "Orvanta.Kelvara", **(env or {})}

@@ -1,0 +1,50 @@
+"""The scenario lab: the product's machine in a Wine 10 prefix as states (probe), the work as actions (reset,
+unpack, start, install), and the checks the rows, the main job's report and the benchmark share."""
+
+from .runner import (
+    ABSENT,
+    MISSING,
+    RECORD,
+    Lab,
+    LabError,
+    Record,
+    Run,
+    changes,
+    driver_tool_calls,
+    expect_log,
+    expect_state,
+    parse_records,
+    set_op,
+)
+from .vocabulary import (
+    DEFAULT_ROOT,
+    DRIVER_TOOL,
+    DRIVER_TOOL_KEY,
+    INSTALL_ROOT,
+    LOG_NAME,
+    LOGGING_KEY,
+    MODULES_KEY,
+    PENDING_RENAMES,
+    PRODUCT_KEY,
+    PRODUCT_KEY_64,
+    PROGRAMS,
+    RUN_KEY,
+    RUN_KEY_64,
+    SERVICE,
+    SERVICE_KEY,
+    SESSION_KEY,
+    UL_REG_ROOT,
+    UNINSTALL_KEY,
+    UNINSTALL_KEY_64,
+    UPDATES,
+    VERSION_A,
+    VERSION_B,
+)
+
+__all__ = [
+    "ABSENT", "MISSING", "RECORD", "Lab", "LabError", "Record", "Run", "changes", "driver_tool_calls", "expect_log", "expect_state",
+    "parse_records", "set_op", "DEFAULT_ROOT", "DRIVER_TOOL", "DRIVER_TOOL_KEY", "INSTALL_ROOT", "LOG_NAME",
+    "LOGGING_KEY", "MODULES_KEY", "PENDING_RENAMES", "PRODUCT_KEY", "PRODUCT_KEY_64", "PROGRAMS", "RUN_KEY",
+    "RUN_KEY_64", "SERVICE", "SERVICE_KEY", "SESSION_KEY", "UL_REG_ROOT", "UNINSTALL_KEY", "UNINSTALL_KEY_64",
+    "UPDATES", "VERSION_A", "VERSION_B",
+]  # fmt: skip
