@@ -51,10 +51,8 @@ def problems_lines(story):
     if not story.problems:
         return ["What went wrong: nothing (no warning, error or fatal record, no record worth explaining)"]
     start = story.problems[0].record.time if story.header["started"] is None else story.header["started"]
-    lines = [
-        f"What went wrong: {len(story.problems)} records (' !' warning, '!!' error or fatal, ms from the first "
-        "record, step)"
-    ]
+    count = f"{len(story.problems)} record{'s' if len(story.problems) != 1 else ''}"
+    lines = [f"What went wrong: {count} (' !' warning, '!!' error or fatal, ms from the first record, step)"]
     for p in story.problems:
         at = round((p.record.time - start).total_seconds() * 1000)
         text = p.record.text.split("\n")
@@ -92,7 +90,8 @@ def notes_lines(notes, entries, title):
 def explanation_text(log, stories, entries):
     """The explainer's whole text for a Log and the Story of each of its runs."""
     names = ", ".join(str(path) for path in log.files)
-    lines = [f"Installation log explained: {len(stories)} runs in {names}", ""]
+    runs = f"{len(stories)} run{'s' if len(stories) != 1 else ''}"
+    lines = [f"Installation log explained: {runs} in {names}", ""]
     if log.notes:
         lines += notes_lines(log.notes, entries, "What could not be read as it should") + [""]
     for number, ((run, notes), story) in enumerate(zip(log.runs, stories), 1):

@@ -85,7 +85,7 @@ def _items(log, at, journal):
             out.append((i, Item("child", f"{command} -> {code}", at[i], at[end] - at[i])))
         elif r.function == "ov::ul::UpdatedService::stop" and r.message.endswith(" service is stopped"):
             out.append((i, Item("wait", "service stop: 100 ms polls", at[i] - _polls(gap), _polls(gap))))
-        elif r.function == "ov::ul::ServiceBase::startService":
+        elif r.function in ("ov::ul::ServiceBase::startService", "ov::ul::WaitForServiceStatus"):  # its time-out too
             out.append((i, Item("wait", "service start: 100 ms polls", at[i] - _polls(gap), _polls(gap))))
         elif terminating:
             name = terminating.group(1)
