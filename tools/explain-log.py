@@ -18,6 +18,7 @@ def main(argv):
     parser.add_argument("logs", nargs="+", metavar="LOG", help="install-kelvara-win32.log and its .1.log, .2.log")
     parser.add_argument("--html", metavar="FILE", help="also write one HTML page with each run's timeline")
     args = parser.parse_args(argv)
+    sys.stdout.reconfigure(errors="replace")  # a console that cannot show a name still shows the rest
     entries = load()
     log = read_files(args.logs)
     stories = [story(run.records, entries) for run, _ in log.runs]

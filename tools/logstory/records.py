@@ -62,7 +62,8 @@ def read_records(lines):
         notes.append(f"{len(damaged)} damaged lines, not read as records (the first, line {number}: {line[:60]!r})")
     back = next((r for r, s in zip(records, records[1:]) if r.time - s.time > BACKWARDS), None)
     if back:
-        notes.append(f"records out of time order (after {back.time} comes an earlier one): mixed up")
+        at = back.time.strftime("%Y-%m-%d %H:%M:%S.%f")[:-3]
+        notes.append(f"records out of time order (after {at} comes an earlier one): mixed up")
     return records, notes
 
 
