@@ -2,12 +2,14 @@
 situation, and the explainer must tell the run's kind, result and verdict and explain every warning and error.
 Without Wine (class Reading): the table's own samples, random bytes, and the rows' saved logs cut, mixed up
 and re-encoded: a clear note and a partial report, never an exception."""
+import datetime
 import os
 import random
 import shutil
 import subprocess
 import sys
 import unittest
+from operator import attrgetter
 from pathlib import Path
 
 from lab import INSTALL_ROOT, MISSING, PENDING_RENAMES, SERVICE, SESSION_KEY, UNINSTALL_KEY, Lab, set_op
@@ -16,6 +18,7 @@ from lab import VERSION_B as B
 from logstory.explanations import explain, load
 from logstory.reading import read_files
 from logstory.records import read_log
+from logstory.runs import split_runs
 from logstory.story import story
 from logstory.text import explanation_text
 
@@ -183,6 +186,14 @@ class Reading(unittest.TestCase):
                     records, notes = read_log(text.encode(encoding, "replace"))
                     self.assertEqual(len(records), len(whole), path.name)
                     self.assertTrue(any(note in n for n in notes), (path.name, notes))
+
+    def test_runs_of_two_installers_writing_at_once(self):
+        first, second = (read_log(path.read_bytes())[0] for path in self.saved()[-2:])
+        shift = second[0].time - first[0].time - datetime.timedelta(milliseconds=1)  # the second starts as well
+        second = [r._replace(pid=0xFFFF, time=r.time - shift) for r in second]  # a process id the first has not
+        both = sorted(first + second, key=attrgetter("time"))
+        runs = {tuple(run.records) for run in split_runs(both)}
+        self.assertEqual(runs, {tuple(run.records) for run in split_runs(first) + split_runs(second)})
 
     def test_command_never_shows_a_traceback(self):
         logs, empty, page = [str(p) for p in self.saved()[:3]], SAVED / "empty.txt", SAVED / "page.html"
