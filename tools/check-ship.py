@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Checks the shipping executable: a PE32 (i386) GUI program that imports only Known DLLs,
 carries the customization text as resource CONF 500 and a manifest asking for asInvoker."""
+import argparse
 import struct
 import sys
 
@@ -8,12 +9,43 @@ import sys
 # Manager\KnownDLLs), plus ntdll, which the loader itself is. Windows maps these from the system
 # folder only, so no DLL planted beside the executable (in a download folder, say) can stand in
 # for one. Any other import could be found next to the executable first.
-KNOWN_DLLS = {"advapi32.dll", "clbcatq.dll", "combase.dll", "comdlg32.dll", "coml2.dll", "difxapi.dll",
-              "gdi32.dll", "gdiplus.dll", "imagehlp.dll", "imm32.dll", "kernel32.dll", "msctf.dll",
-              "msvcrt.dll", "normaliz.dll", "nsi.dll", "ntdll.dll", "ole32.dll", "oleaut32.dll",
-              "psapi.dll", "rpcrt4.dll", "sechost.dll", "setupapi.dll", "shcore.dll", "shell32.dll",
-              "shlwapi.dll", "user32.dll", "wldap32.dll", "wow64.dll", "wow64base.dll", "wow64con.dll",
-              "wow64cpu.dll", "wow64win.dll", "wowarmhw.dll", "ws2_32.dll", "xtajit.dll"}
+KNOWN_DLLS = {
+    "advapi32.dll",
+    "clbcatq.dll",
+    "combase.dll",
+    "comdlg32.dll",
+    "coml2.dll",
+    "difxapi.dll",
+    "gdi32.dll",
+    "gdiplus.dll",
+    "imagehlp.dll",
+    "imm32.dll",
+    "kernel32.dll",
+    "msctf.dll",
+    "msvcrt.dll",
+    "normaliz.dll",
+    "nsi.dll",
+    "ntdll.dll",
+    "ole32.dll",
+    "oleaut32.dll",
+    "psapi.dll",
+    "rpcrt4.dll",
+    "sechost.dll",
+    "setupapi.dll",
+    "shcore.dll",
+    "shell32.dll",
+    "shlwapi.dll",
+    "user32.dll",
+    "wldap32.dll",
+    "wow64.dll",
+    "wow64base.dll",
+    "wow64con.dll",
+    "wow64cpu.dll",
+    "wow64win.dll",
+    "wowarmhw.dll",
+    "ws2_32.dll",
+    "xtajit.dll",
+}
 
 
 def fail(message):
@@ -21,12 +53,18 @@ def fail(message):
     sys.exit(1)
 
 
-def main(path):
-    data = open(path, "rb").read()
+def main(argv):
+    parser = argparse.ArgumentParser(prog="check-ship.py", description=__doc__)
+    parser.add_argument("executable", help="the shipping install-kelvara.exe (build/ship/install-kelvara/)")
+    path = parser.parse_args(argv).executable
+    try:
+        data = open(path, "rb").read()
+    except OSError as error:
+        parser.error(f"cannot read {path}: {error.strerror}")
     if data[:2] != b"MZ":
         fail("not an MZ executable")
     pe = struct.unpack_from("<I", data, 0x3C)[0]
-    if data[pe:pe + 4] != b"PE\0\0":
+    if data[pe : pe + 4] != b"PE\0\0":
         fail("no PE signature")
     machine, sections, _, _, _, optsize, _ = struct.unpack_from("<HHIIIHH", data, pe + 4)
     opt = pe + 24
@@ -51,7 +89,7 @@ def main(path):
         fail(f"RVA {rva:#x} outside the sections")
 
     def cstr(o):
-        return data[o:data.index(b"\0", o)].decode("ascii")
+        return data[o : data.index(b"\0", o)].decode("ascii")
 
     def dll_names(rva, size, name_at, delay):
         # Import descriptors of `size` bytes, up to one without a name.
@@ -66,8 +104,10 @@ def main(path):
     dlls = list(dll_names(import_rva, 20, 12, False)) + list(dll_names(delay_rva, 32, 4, True))
     unknown = sorted(set(d for d in dlls if d not in KNOWN_DLLS))
     if unknown:
-        fail(f"imports DLLs that are not Known DLLs, so they could be loaded from beside the executable: "
-             f"{', '.join(unknown)}")
+        fail(
+            f"imports DLLs that are not Known DLLs, so they could be loaded from beside the executable: "
+            f"{', '.join(unknown)}"
+        )
 
     base = off(res_rva)
 
@@ -78,7 +118,7 @@ def main(path):
             if name & 0x80000000:
                 s = base + (name & 0x7FFFFFFF)
                 length = struct.unpack_from("<H", data, s)[0]
-                key = data[s + 2:s + 2 + 2 * length].decode("utf-16-le")
+                key = data[s + 2 : s + 2 + 2 * length].decode("utf-16-le")
             else:
                 key = name
             yield key, target
@@ -87,7 +127,7 @@ def main(path):
         while target & 0x80000000:  # descend to the first language
             target = next(entries(base + (target & 0x7FFFFFFF)))[1]
         rva, size = struct.unpack_from("<II", data, base + target)
-        return data[off(rva):off(rva) + size]
+        return data[off(rva) : off(rva) + size]
 
     resources = {}
     for rtype, t in entries(base):
@@ -103,9 +143,14 @@ def main(path):
         fail("no manifest with requestedExecutionLevel asInvoker")
     if (16, 1) not in resources:
         fail("no version resource")
-    print(f"check-ship: ok: PE32 i386 GUI; imports {', '.join(dlls)}; CONF 500 ({len(conf)} bytes); "
-          "manifest asInvoker; version resource")
+    print(
+        f"check-ship: ok: PE32 i386 GUI; imports {', '.join(dlls)}; CONF 500 ({len(conf)} bytes); "
+        "manifest asInvoker; version resource"
+    )
 
 
 if __name__ == "__main__":
-    main(sys.argv[1])
+    try:
+        main(sys.argv[1:])
+    except (struct.error, ValueError, UnicodeDecodeError) as error:  # a file cut short or not a PE at all
+        fail(f"not a readable PE file ({error})")

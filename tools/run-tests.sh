@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test: the Python checks (black, flake8), the fuzz targets natively,
+# Builds everything and runs every test: the Python checks (autopep8, flake8), the fuzz targets natively,
 # then the unit programs and the scenario rows of the 32-bit build in the Wine 10 lab. Stops the lab's
 # wineserver on every way out.
 set -euo pipefail
@@ -42,8 +42,11 @@ if $quick; then
   ctest --preset test -L quick || status=1
   exit $status
 fi
-echo "run-tests: black and flake8 on the Python code"
-black --check --quiet tools tests || { echo "run-tests: black would reformat the files above" >&2; status=1; }
+echo "run-tests: autopep8 and flake8 on the Python code"
+if ! autopep8 --recursive --diff --exit-code tools tests; then
+  echo "run-tests: autopep8 would change the lines above (autopep8 --recursive --in-place tools tests)" >&2
+  status=1
+fi
 flake8 tools tests || status=1
 ctest --preset fuzz || status=1
 ctest --preset test || status=1

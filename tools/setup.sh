@@ -7,7 +7,7 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 
 packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686
           binutils-mingw-w64-x86-64 cmake ninja-build googletest clang libclang-rt-14-dev
-          clang-format python3 black flake8 debootstrap)
+          clang-format python3 python3-autopep8 flake8 debootstrap)
 
 missing=()
 for p in "${packages[@]}"; do

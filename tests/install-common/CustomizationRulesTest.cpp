@@ -47,5 +47,6 @@ TEST(CustomizationRules, SwitchSpellings) {
             std::make_unique<CustomizationSettings>(parse(std::string("WintunSupported=") + c.first)));
         EXPECT_EQ(c.second, OVVpnCustomization::isWintunSupported()) << c.first;
     }
-    EXPECT_FALSE(getCustomizationBool("Missing", false));
+    EXPECT_FALSE(getCustomizationBool("Missing", false)); // a missing key gives the default, either one
+    EXPECT_TRUE(getCustomizationBool("Missing", true));
 }

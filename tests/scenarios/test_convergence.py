@@ -4,9 +4,8 @@ debugger would and terminates the installer at record N, before it is written. O
 import os
 import unittest
 
-from lab import UPDATES, Lab, changes, set_op
+from lab import UPDATES, VERSION_A as A, VERSION_B as B, Lab, changes, set_op
 
-A, B = "2.68.0.0", "2.69.35.0"
 EVERY = int(os.environ.get("OV_CONVERGENCE_EVERY", "1"))
 
 

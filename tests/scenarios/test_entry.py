@@ -3,9 +3,8 @@ refusals without administrator rights or customization, and what each run writes
 import re
 import unittest
 
-from lab import MISSING, UPDATES, Lab, changes, expect_log
+from lab import MISSING, UPDATES, VERSION_B as VERSION, Lab, changes, expect_log
 
-VERSION = "2.69.35.0"
 DEFAULT_ROOT = r'I MainLogic::execute: Installation root directory: "C:\Program Files (x86)\Orvanta\Kelvara"'
 NAME, MODEL = 'I MainLogic::execute: Application name: "Kelvara"', 'I MainLogic::execute: App model id: "Orvanta.Kelvara"'
 SILENT = "I MainLogic::execute: Doing silent installation!"

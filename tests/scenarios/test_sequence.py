@@ -116,7 +116,7 @@ class SequenceRows(unittest.TestCase):
                          SEQ + "Remove KelvaraAutoStart registry succeeded:1", SEQ + "drivertool.exe install returned 0",
                          SEQ + "Old data removed: 1", SEQ + "DONE."])
 
-    def test_upgrades_from_a_missing_folder_and_over_a_file_in_use(self):
+    def test_upgrade_over_an_app_path_naming_a_file(self):
         # AppPath naming a file is no folder to remove: nothing is deleted.
         self.lab.unix(r"C:\ovlab").mkdir(exist_ok=True)
         self.lab.unix(r"C:\ovlab\kept.txt").write_text("kept")
@@ -124,6 +124,8 @@ class SequenceRows(unittest.TestCase):
         _, run = self.version(A)
         expect_log(run, [SEQ + "Old data removed: 0"])
         self.assertTrue(self.lab.unix(r"C:\ovlab\kept.txt").exists())
+
+    def test_upgrade_from_a_missing_folder(self):
         self.lab.apply(("set", PRODUCT, "AppPath", 2, "C:\\Gone\0".encode("utf-16-le").hex()))  # REG_EXPAND_SZ
         _, run = self.version(B)
         expect_log(run, [f"{SEQ}Upgrade scenario, old installation detected in: C:\\Gone",
@@ -131,6 +133,8 @@ class SequenceRows(unittest.TestCase):
                          "E MainLogic::execute: drivertool.exe uninstall old tap returned exception",
                          "E MainLogic::execute: drivertool.exe calloutuninstall returned exception",
                          SEQ + "Old data removed: 0", SEQ + "DONE."])
+
+    def test_upgrade_over_a_file_in_use(self):
         earlier, _ = self.version(A)
         self.lab.hold("file", earlier + r"\ovdiag_32.exe")
         _, run = self.version(B)
@@ -139,18 +143,22 @@ class SequenceRows(unittest.TestCase):
         self.assertEqual(pending["PendingFileRenameOperations"][-4:],
                          ["\\??\\" + earlier + r"\ovdiag_32.exe", "", "\\??\\" + earlier, ""])
 
-    def test_reboot_endings(self):
+    def test_reboot_ending_silent(self):
         # The tool asks for a reboot; silent: the client tells the user, nothing is stopped.
-        folder, run = self.version(A, 100, settings={DRIVER_TOOL_SETTINGS: "exit_code=1"})
+        _, run = self.version(A, 100, settings={DRIVER_TOOL_SETTINGS: "exit_code=1"})
         expect_state(self.lab.probe(), {"registry": {PRODUCT: {"TunnelingDriverChangeDone": ABSENT}},
                                         "service": {"state": "running"}})
         expect_log(run, [SEQ + "drivertool.exe install returned 1",
                          SEQ + "DONE. Reboot requested. Handle notification at UI side"], [STOPPED])
-        # Not silent: the product is stopped, but never a service this run registered.
-        self.lab.reset()
-        _, run = self.version(A, 100, settings={DRIVER_TOOL_SETTINGS: "exit_code=1"}, env={"ul_silent_installation": None})
+
+    def test_reboot_ending_not_silent_spares_a_service_registered_now(self):
+        _, run = self.version(A, 100, settings={DRIVER_TOOL_SETTINGS: "exit_code=1"},
+                              env={"ul_silent_installation": None})
         expect_log(run, [SEQ + "DONE. Reboot requested. Stop product"], [STOPPED])
         self.assertEqual(self.lab.probe()["service"]["state"], "running")
+
+    def test_reboot_ending_not_silent_stops_the_product(self):
+        self.version(A)
         folder = self.lab.unpack(B, settings={DRIVER_TOOL_SETTINGS: "exit_code=1"})
         self.lab.start(folder + r"\Kelvara.exe")
         run = self.lab.install(folder, env={"ul_silent_installation": ""})
@@ -200,8 +208,8 @@ class SequenceRows(unittest.TestCase):
                          f'I ExecuteApplication::executeUtility: Executing: "{folder.lower()}\\\\x64\\drivertool64.exe" '
                          "calloutuninstall Orvanta Kelvara ovkelvarawfpcallout",
                          re.compile(r"Terminating process: \d+\. exe: Kelvara\.exe"),
-                         f"{SEQ}Old data kept: {folder.lower()}\\ is the folder of this installation", SEQ + "DONE."],
-                   [re.compile("Old data removed")])
+                         f"{SEQ}Old data kept: {folder.lower()}\\ is the folder of this installation",
+                         SEQ + "Old data removed: 0", SEQ + "DONE."])
         expect_state(self.lab.probe(), installed(folder))
 
     def test_update_packages_and_the_module_path(self):
@@ -215,9 +223,8 @@ class SequenceRows(unittest.TestCase):
         folder, _ = self.version("4.0-RC")
         expect_state(self.lab.probe(), {"registry": {**{f"{UPDATES}\\{p}": {"status": "inactive"} for p in packages},
                                                      PRODUCT + r"\modules\kelvara-win32": {"path": folder}}})
-        # Without a registry root no package is marked, but the module's folder is still recorded.
-        self.lab.reset()
+
+    def test_without_a_registry_root_only_the_module_path_is_recorded(self):
         folder, run = self.version(A, env={"ul_reg_root": None})
         expect_state(self.lab.probe(), {"registry": {PRODUCT + r"\modules\kelvara-win32": {"path": folder}}})
         expect_log(run, [], [re.compile("activateUpdateModule")])
-

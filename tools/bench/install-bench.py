@@ -39,13 +39,20 @@ def sample(lab, folder):
     if run.exit_code != 0:
         raise SystemExit(f"install-bench: the run of {folder} ended with {run.exit_code}, not 0")
     journal = lab.journal()[seen:]
-    s = {"wall": run.seconds * 1000, "span": (run.log[-1].time - run.log[0].time).total_seconds() * 1000,
-         "steps": timeline(run.log, journal), "calls": driver_tool_calls(journal), "alone": []}
+    s = {
+        "wall": run.seconds * 1000,
+        "span": (run.log[-1].time - run.log[0].time).total_seconds() * 1000,
+        "steps": timeline(run.log, journal),
+        "calls": driver_tool_calls(journal),
+        "alone": [],
+    }
     s["bare"] = timed(lab, lab.labtool, "run", "--", folder + r"\ovdiag_32.exe")[0]
     for _, command, where in s["calls"]:
         if not lab.unix(where).exists():  # the upgrade removed the earlier version's folder
             lab.unpack(where.rsplit("\\", 1)[-1])
-        s["alone"].append(float(timed(lab, lab.build / "tools" / "bench" / "run-alone.exe", 1, where, command)[1].stdout))
+        s["alone"].append(
+            float(timed(lab, lab.build / "tools" / "bench" / "run-alone.exe", 1, where, command)[1].stdout)
+        )
     items = [item for step in s["steps"] for item in step.items]
     s["children"] = sum(i.ms for i in items if i.kind == "child")
     s["waits"] = sum(i.ms for i in items if i.kind == "wait")
@@ -69,14 +76,16 @@ def upgrade(lab, a, b):
     return sample(lab, lab.unpack(b))
 
 
-TOTALS = (("process start and exit, beyond a bare start", lambda s: s["wall"] - s["span"] - s["bare"]),
-          ("wall time", lambda s: s["wall"]),
-          ("child processes in the run", lambda s: s["children"]),
-          ("mandated waits", lambda s: s["waits"]),
-          ("baseline: bare process start", lambda s: s["bare"]),
-          ("baseline: child processes alone", lambda s: sum(s["alone"])),
-          ("unavoidable: baseline + mandated waits", lambda s: s["unavoidable"]),
-          ("own work", lambda s: s["own"]))
+TOTALS = (
+    ("process start and exit, beyond a bare start", lambda s: s["wall"] - s["span"] - s["bare"]),
+    ("wall time", lambda s: s["wall"]),
+    ("child processes in the run", lambda s: s["children"]),
+    ("mandated waits", lambda s: s["waits"]),
+    ("baseline: bare process start", lambda s: s["bare"]),
+    ("baseline: child processes alone", lambda s: sum(s["alone"])),
+    ("unavoidable: baseline + mandated waits", lambda s: s["unavoidable"]),
+    ("own work", lambda s: s["own"]),
+)
 
 
 def median_cell(values, digits=0):
@@ -86,18 +95,26 @@ def median_cell(values, digits=0):
 def table(results):
     """Per-step medians (whole and own work), then the totals, for each scenario side by side."""
     names = list(dict.fromkeys(step.name for samples in results.values() for s in samples for step in s["steps"]))
-    lines = [f"{'':42}" + "".join(f"{name:>20}" for name in results),
-             f"{'step (median ms)':42}" + f"{'whole':>10}{'own work':>10}" * len(results)]
+    lines = [
+        f"{'':42}" + "".join(f"{name:>20}" for name in results),
+        f"{'step (median ms)':42}" + f"{'whole':>10}{'own work':>10}" * len(results),
+    ]
     for name in names:
         row = f"  {name:40}"
         for samples in results.values():
             steps = [step for s in samples for step in s["steps"] if step.name == name]
-            row += median_cell([st.ms for st in steps]) + median_cell([st.ms - sum(i.ms for i in st.items) for st in steps])
+            row += median_cell([st.ms for st in steps]) + median_cell(
+                [st.ms - sum(i.ms for i in st.items) for st in steps]
+            )
         lines.append(row)
     for label, value in TOTALS:
-        lines.append(f"{label:42}" + "".join(median_cell([value(s) for s in samples]) + " " * 10 for samples in results.values()))
-    lines.append(f"{'ratio':42}" + "".join(median_cell([s["ratio"] for s in samples], 2) + " " * 10
-                                           for samples in results.values()))
+        lines.append(
+            f"{label:42}" + "".join(median_cell([value(s) for s in samples]) + " " * 10 for samples in results.values())
+        )
+    lines.append(
+        f"{'ratio':42}"
+        + "".join(median_cell([s["ratio"] for s in samples], 2) + " " * 10 for samples in results.values())
+    )
     return lines
 
 
@@ -108,8 +125,11 @@ def main(argv):
     args = parser.parse_args(argv)
     lab = Lab(args.build)
     a, b = older(lab.version(), 1), lab.version()
-    print(f"install-bench: {args.runs} runs each of the first installation and the upgrade ({lab.build}), "
-          "default log level", flush=True)
+    print(
+        f"install-bench: {args.runs} runs each of the first installation and the upgrade ({lab.build}), "
+        "default log level",
+        flush=True,
+    )
     results = {}
     for name, scenario in (("first installation", first_installation), ("upgrade", upgrade)):
         results[name] = [scenario(lab, a, b) for _ in range(args.runs)]
@@ -119,18 +139,25 @@ def main(argv):
         for call, ms in zip(s["calls"], s["alone"]):
             alone.setdefault(call, []).append(ms)
     for (_, command, folder), times in alone.items():
-        print(f"baseline: alone, median {statistics.median(times):5.1f} ms  {short_command(command)}  "
-              f"(in ...\\{folder.rsplit(chr(92), 1)[-1]})")
+        print(
+            f"baseline: alone, median {statistics.median(times):5.1f} ms  {short_command(command)}  "
+            f"(in ...\\{folder.rsplit(chr(92), 1)[-1]})"
+        )
     print("\n".join(table(results)))
-    summary = {name: (statistics.median(s["own"] for s in samples), statistics.median(s["ratio"] for s in samples))
-               for name, samples in results.items()}
+    summary = {
+        name: (statistics.median(s["own"] for s in samples), statistics.median(s["ratio"] for s in samples))
+        for name, samples in results.items()
+    }
     for name, (own, ratio) in summary.items():
-        missed = [f"own work {own:.0f} > {TARGETS[name]} ms"] * (own > TARGETS[name]) + \
-                 [f"ratio {ratio:.2f} > {RATIO_TARGET}"] * (ratio > RATIO_TARGET)
+        missed = [f"own work {own:.0f} > {TARGETS[name]} ms"] * (own > TARGETS[name]) + [
+            f"ratio {ratio:.2f} > {RATIO_TARGET}"
+        ] * (ratio > RATIO_TARGET)
         print(f"target, {name}: " + ("met" if not missed else "missed: " + ", ".join(missed)))
     (own_a, ratio_a), (own_b, ratio_b) = summary["first installation"], summary["upgrade"]
-    print(f"install-bench: first installation own work {own_a:.0f} ms, ratio {ratio_a:.2f}; "
-          f"upgrade own work {own_b:.0f} ms, ratio {ratio_b:.2f}")
+    print(
+        f"install-bench: first installation own work {own_a:.0f} ms, ratio {ratio_a:.2f}; "
+        f"upgrade own work {own_b:.0f} ms, ratio {ratio_b:.2f}"
+    )
 
 
 if __name__ == "__main__":

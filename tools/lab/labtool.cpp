@@ -24,23 +24,11 @@ namespace {
 
 using Strings = std::vector<std::wstring>;
 
-const wchar_t* const kProductExes[] = {L"Kelvara.exe",       L"openvpn.exe",      L"ovvpnservice.exe",
-                                       L"drivertool32.exe",  L"drivertool64.exe", L"ovdiag_32.exe",
-                                       L"ovvpnuninstall.exe"};
-// Below HKLM, always named in the 64-bit view, where the 32-bit view of SOFTWARE is SOFTWARE\Wow6432Node:
-// so the probe reads both views and its paths say which view a value is in. labtool is a 32-bit program,
-// and every registry call of it passes KEY_WOW64_64KEY. With a value name only that value is shown, and
-// the key only when it has it.
-const std::pair<const wchar_t*, const wchar_t*> kProbedKeys[] = {
-    {L"SOFTWARE\\Orvanta", nullptr},
-    {L"SOFTWARE\\Wow6432Node\\Orvanta", nullptr},
-    {L"SYSTEM\\CurrentControlSet\\Services\\Kelvara Service", nullptr},
-    {L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"KelvaraAutoStart"},
-    {L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run", L"KelvaraAutoStart"},
-    {L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvanta Kelvara", nullptr},
-    {L"Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvanta Kelvara", nullptr},
-    {L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", L"PendingFileRenameOperations"},
-    {L"SOFTWARE\\OvLab", nullptr}};
+// What the probe looks at comes from the lab package (vocabulary.py), one line each on stdin:
+// "key<TAB>PATH" (the key and every key below it), "value<TAB>PATH<TAB>NAME", "service<TAB>NAME" and
+// "program<TAB>FILE NAME". Registry paths are below HKLM, always named in the 64-bit view, where the
+// 32-bit view of SOFTWARE is SOFTWARE\Wow6432Node: so the probe reads both views and its paths say which
+// view a value is in. labtool is a 32-bit program, and every registry call of it passes KEY_WOW64_64KEY.
 const DWORD kKilledByLabExitCode = 0xDEAF; // a process ended by `apply kill`
 const DWORD kKilledExitCode = 0xDEAD;
 
@@ -97,10 +85,10 @@ void probeKey(ov::Win32Registry& registry, const std::wstring& path, const wchar
     }
 }
 
-void probeService() {
+void probeService(const std::wstring& name) {
     const ov::ScopedServiceHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
     const ov::ScopedServiceHandle service(
-        OpenServiceW(manager.get(), L"Kelvara Service", SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
+        OpenServiceW(manager.get(), name.c_str(), SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
     std::vector<BYTE> buffer(8192); // the largest configuration the manager returns
     auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer.data());
     DWORD size = 0;
@@ -178,12 +166,18 @@ void forEachProcess(const Strings& names, DWORD access, Visit visit) {
     }
 }
 
-void probe() {
+void probe(const std::vector<Strings>& what) {
     ov::Win32Registry hklm(HKEY_LOCAL_MACHINE, KEY_WOW64_64KEY);
-    for (const auto& key : kProbedKeys) {
-        probeKey(hklm, key.first, key.second);
+    Strings programs;
+    for (const Strings& f : what) {
+        if ((f[0] == L"key" && f.size() == 2) || (f[0] == L"value" && f.size() == 3)) {
+            probeKey(hklm, f[1], f.size() == 3 ? f[2].c_str() : nullptr);
+        } else if (f[0] == L"service" && f.size() == 2) {
+            probeService(f[1]);
+        } else if (f[0] == L"program" && f.size() == 2) {
+            programs.push_back(f[1]);
+        }
     }
-    probeService();
     const HRESULT com = CoInitialize(nullptr);
     for (const auto& root : {std::make_pair(L"Desktop\\", ov::FolderId::CommonDesktop),
                              std::make_pair(L"Programs\\", ov::FolderId::CommonPrograms)}) {
@@ -197,7 +191,7 @@ void probe() {
     if (SUCCEEDED(com)) {
         CoUninitialize();
     }
-    forEachProcess(Strings(std::begin(kProductExes), std::end(kProductExes)), 0,
+    forEachProcess(programs, 0,
                    [](HANDLE, const wchar_t* path) {
                        emit({L"process", path});
                    });
@@ -349,8 +343,7 @@ int run(const Strings& args) {
         return 2;
     }
     const ov::ScopedHandle process(info.hProcess), thread(info.hThread);
-    // Debugged only until the last action: under a Wine debugger, a C++ exception whose clean-up
-    // closes a service handle unwinds into a corrupt frame (0xC0000005), which Windows never does.
+    // Debugged only until the last action, so the rest of the run has no debug events to wait for.
     unsigned records = 0;
     DEBUG_EVENT event = {};
     const auto pending = [&] {
@@ -422,12 +415,16 @@ int wmain(int argc, wchar_t** argv) {
     const Strings args(argv + std::min(argc, 2), argv + argc);
     const std::wstring command = argc > 1 ? argv[1] : L"";
     bool applied = true;
+    std::vector<Strings> lines; // probe and apply: one line each, fields separated by TAB
+    for (std::string line; (command == L"probe" || command == L"apply") && std::getline(std::cin, line);) {
+        line.erase(line.find_last_not_of('\r') + 1);
+        lines.insert(lines.end(), line.empty() ? 0 : 1, split(ov::str::utf8ToWide(line), L'\t'));
+    }
     if (command == L"probe") {
-        probe();
-    } else if (command == L"apply") { // one operation a line, fields separated by TAB
-        for (std::string line; applied && std::getline(std::cin, line);) {
-            line.erase(line.find_last_not_of('\r') + 1);
-            applied = line.empty() || apply(split(ov::str::utf8ToWide(line), L'\t'));
+        probe(lines);
+    } else if (command == L"apply") {
+        for (size_t i = 0; applied && i < lines.size(); ++i) {
+            applied = apply(lines[i]);
         }
     } else if (command == L"run" || command == L"hold") {
         return command == L"run" ? run(args) : hold(args);

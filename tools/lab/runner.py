@@ -12,41 +12,32 @@ from typing import NamedTuple
 
 from .vocabulary import (
     DEFAULT_ROOT,
-    DRIVER_TOOL_KEY,
     INSTALL_ROOT,
     JOURNAL,
     LOG_NAME,
     LOGGING_KEY,
-    PENDING_RENAMES,
-    PRODUCT_KEY,
-    PRODUCT_KEY_64,
+    PRODUCT_KEYS,
+    PRODUCT_VALUES,
     PROGRAMS,
-    RUN_KEY,
-    RUN_KEY_64,
     SERVICE,
-    SERVICE_KEY,
-    SESSION_KEY,
     UL_REG_ROOT,
-    UNINSTALL_KEY,
-    UNINSTALL_KEY_64,
 )
 
 REPO = Path(__file__).resolve().parents[2]
 WINE = [str(REPO / "tools" / "lab" / "wine.sh"), "wine64"]  # Wine 10 in its Debian 13 root
-PRODUCT_KEYS = (
-    PRODUCT_KEY_64.rsplit("\\", 1)[0],
-    PRODUCT_KEY.rsplit("\\", 1)[0],
-    DRIVER_TOOL_KEY,
-    SERVICE_KEY,
-    UNINSTALL_KEY,
-    UNINSTALL_KEY_64,
-)
-PRODUCT_VALUES = ((RUN_KEY, "KelvaraAutoStart"), (RUN_KEY_64, "KelvaraAutoStart"), (SESSION_KEY, PENDING_RENAMES))
 READY = {"kelvara.exe": "window", "openvpn.exe": "started"}  # journal line of a started stand-in
 MISSING = "missing"  # customization: an installer without the customization resource
-RECORD = re.compile(r"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) \[([0-9a-f]{4,})\.([0-9a-f]{4,})\] "
-                    r"(\*F|\*E|\.W| I| D| V): (.*)")
-ABSENT = type("Absent", (), {"__repr__": lambda self: "ABSENT"})()  # in an expected state: no such key
+RECORD = re.compile(
+    r"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) \[([0-9a-f]{4,})\.([0-9a-f]{4,})\] " r"(\*F|\*E|\.W| I| D| V): (.*)"
+)
+
+
+class _Absent:
+    def __repr__(self):
+        return "ABSENT"
+
+
+ABSENT = _Absent()  # in an expected state: no such key
 
 
 def set_op(key, name, value):
@@ -99,8 +90,16 @@ def parse_records(lines):
         if match:
             stamp, pid, tid, level, rest = match.groups()
             function, message = rest.split(": ", 1) if ": " in rest and not rest.startswith("***") else ("", rest)
-            records.append(Record(datetime.datetime.strptime(stamp, "%Y-%m-%d %H:%M:%S.%f"), int(pid, 16),
-                                  int(tid, 16), level[1], function, message))
+            records.append(
+                Record(
+                    datetime.datetime.strptime(stamp, "%Y-%m-%d %H:%M:%S.%f"),
+                    int(pid, 16),
+                    int(tid, 16),
+                    level[1],
+                    function,
+                    message,
+                )
+            )
         elif line.strip() and records:
             records[-1] = records[-1]._replace(message=records[-1].message + "\n" + line)
     return records
@@ -131,8 +130,9 @@ class Lab:
         self.build = Path(build_dir or os.environ.get("OV_BUILD_DIR") or REPO / "build" / "test").resolve()
         self.prefix = self.build / "wineprefix"
         # Wine's menu builder would write menu entries for the lab's shortcuts into the Linux home.
-        self.env = dict(os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all",
-                        WINEDLLOVERRIDES="winemenubuilder.exe=d")
+        self.env = dict(
+            os.environ, WINEPREFIX=str(self.prefix), WINEDEBUG="-all", WINEDLLOVERRIDES="winemenubuilder.exe=d"
+        )
         self.labtool = self.build / "tools" / "lab" / "labtool.exe"
         # The installer under test is the shipped file, unless a row or the main job names another.
         self.installer = Path(os.environ.get("OV_INSTALLER") or REPO / "build/ship/install-kelvara/install-kelvara.exe")
@@ -154,12 +154,21 @@ class Lab:
         # descriptors and would keep a pipe open after the program ended.
         files = [tempfile.TemporaryFile("w+", encoding="utf-8", errors="replace") for _ in range(2)]
         with files[0] as out, files[1] as err:
-            code = subprocess.run([*WINE, str(program), *map(str, args)], input=input, stdout=out, stderr=err,
-                                  encoding="utf-8", env=env or self.env, timeout=timeout).returncode
+            code = subprocess.run(
+                [*WINE, str(program), *map(str, args)],
+                input=input,
+                stdout=out,
+                stderr=err,
+                encoding="utf-8",
+                env=env or self.env,
+                timeout=timeout,
+            ).returncode
             done = subprocess.CompletedProcess(program, code, *[f.seek(0) or f.read() for f in (out, err)])
         if check and done.returncode:
-            raise LabError(f"{Path(program).name} {' '.join(map(str, args))[:200]}: exit "
-                               f"{done.returncode}\n{done.stdout}{done.stderr}")
+            raise LabError(
+                f"{Path(program).name} {' '.join(map(str, args))[:200]}: exit "
+                f"{done.returncode}\n{done.stdout}{done.stderr}"
+            )
         return done
 
     def apply(self, *ops):
@@ -171,9 +180,19 @@ class Lab:
         state = {"registry": {}, "service": None, "shortcuts": {}, "files": {}, "processes": [], "folders": {}}
         for folder in folders or [DEFAULT_ROOT]:  # relative paths, folders with a trailing backslash
             root = self.unix(folder)
-            state["files"].update({folder: sorted(str(p.relative_to(root)).replace("/", "\\") + "\\" * p.is_dir()
-                                                  for p in root.rglob("*"))} if root.exists() else {})
-        for line in sorted(self.wine(self.labtool, "probe").stdout.splitlines()):
+            state["files"].update(
+                {
+                    folder: sorted(
+                        str(p.relative_to(root)).replace("/", "\\") + "\\" * p.is_dir() for p in root.rglob("*")
+                    )
+                }
+                if root.exists()
+                else {}
+            )
+        what = [("key", key) for key in PRODUCT_KEYS] + [("value", *value) for value in PRODUCT_VALUES]
+        what += [("service", SERVICE)] + [("program", name) for name in PROGRAMS]
+        lines = self.wine(self.labtool, "probe", input="".join("\t".join(w) + "\n" for w in what)).stdout
+        for line in sorted(lines.splitlines()):
             kind, *f = line.split("\t")
             if kind == "key":
                 state["registry"][f[0]] = {}
@@ -182,8 +201,11 @@ class Lab:
             elif kind == "service":
                 state["service"] = {"image": f[0], "start_type": int(f[1]), "service_type": int(f[2]), "state": f[3]}
             elif kind == "shortcut":  # Wine keeps no AppUserModel properties in the file
-                state["shortcuts"][f[0]] = dict(zip(("target", "arguments", "working_directory", "icon_location"),
-                                                    f[1:]), app_user_model_id=None, start_pin_option=None)
+                state["shortcuts"][f[0]] = dict(
+                    zip(("target", "arguments", "working_directory", "icon_location"), f[1:]),
+                    app_user_model_id=None,
+                    start_pin_option=None,
+                )
             elif kind == "process":
                 state["processes"].append(f[0])
             elif kind == "folder":
@@ -210,13 +232,19 @@ class Lab:
             process.kill()
             process.communicate()
         self.processes.clear()
-        self.apply(("service-delete", SERVICE), *[("kill", exe) for exe in PROGRAMS],
-                   *[("delete", key) for key in PRODUCT_KEYS], *[("delete", *value) for value in PRODUCT_VALUES],
-                   *self._lab_settings())
+        self.apply(
+            ("service-delete", SERVICE),
+            *[("kill", exe) for exe in PROGRAMS],
+            *[("delete", key) for key in PRODUCT_KEYS],
+            *[("delete", *value) for value in PRODUCT_VALUES],
+            *self._lab_settings(),
+        )
         for root in self.roots:
             shutil.rmtree(self.unix(root), ignore_errors=True)
         # The fresh prefix's desktops and start menus, listed by winelab.sh when it booted the prefix.
-        keep = {str(self.prefix / "drive_c" / line) for line in (self.prefix / "lab-pristine.txt").read_text().splitlines()}
+        keep = {
+            str(self.prefix / "drive_c" / line) for line in (self.prefix / "lab-pristine.txt").read_text().splitlines()
+        }
         for entry in reversed(self._shortcut_entries()):  # what is inside a folder comes first
             if entry not in keep:
                 Path(entry).rmdir() if Path(entry).is_dir() else Path(entry).unlink()
@@ -229,8 +257,9 @@ class Lab:
         folder, self.roots = f"{root}\\{version}", self.roots | {root}
         target = self.unix(folder)
         shutil.rmtree(target, ignore_errors=True)
-        shutil.copytree(self.build / "tests" / "fixtures" / "bin", target,
-                        ignore=shutil.ignore_patterns("*.txt", "*.journal"))
+        shutil.copytree(
+            self.build / "tests" / "fixtures" / "bin", target, ignore=shutil.ignore_patterns("*.txt", "*.journal")
+        )
         source = Path(installer or self.installer)
         if customization is None:
             shutil.copy(source, target / "install-kelvara.exe")
@@ -238,8 +267,12 @@ class Lab:
             text = self.build / "lab-customization.txt"
             text.write_bytes(b"" if customization == MISSING else customization)
             stamp = ["--remove"] if customization == MISSING else ["--text", self.win(text)]
-            self.wine(self.build / "tools" / "stamp-conf" / "stamp-conf.exe", self.win(source),
-                      f"{folder}\\install-kelvara.exe", *stamp)
+            self.wine(
+                self.build / "tools" / "stamp-conf" / "stamp-conf.exe",
+                self.win(source),
+                f"{folder}\\install-kelvara.exe",
+                *stamp,
+            )
         for base, text in (settings or {}).items():
             (target / (base.replace("\\", "/") + ".txt")).write_text(text)
         for name in omit:
@@ -249,8 +282,15 @@ class Lab:
     def start(self, exe):
         """Starts a stand-in (client or tunnel) in the background, as a user's machine has it, and
         waits until it is ready. Detached: Wine's processes must not hold the runner's pipes."""
-        self.processes.append(subprocess.Popen([*WINE, exe], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                               stderr=subprocess.DEVNULL, env=self.env))
+        self.processes.append(
+            subprocess.Popen(
+                [*WINE, exe],
+                stdin=subprocess.DEVNULL,
+                stdout=subprocess.DEVNULL,
+                stderr=subprocess.DEVNULL,
+                env=self.env,
+            )
+        )
         line = exe + ": " + READY[exe.rsplit("\\", 1)[-1].lower()]
         for _ in range(200):
             if line in self.journal():
@@ -260,8 +300,14 @@ class Lab:
 
     def hold(self, *what):
         """Holds ("file", PATH), ("mutex", NAME[, MS]) or ("service", NAME) until reset()."""
-        process = subprocess.Popen([*WINE, str(self.labtool), "hold", *map(str, what)], stdin=subprocess.DEVNULL,
-                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=self.env)
+        process = subprocess.Popen(
+            [*WINE, str(self.labtool), "hold", *map(str, what)],
+            stdin=subprocess.DEVNULL,
+            stdout=subprocess.PIPE,
+            stderr=subprocess.PIPE,
+            text=True,
+            env=self.env,
+        )
         self.processes.append(process)
         if process.stdout.readline().strip() != "holding":
             raise LabError(f"hold {what}: {process.stderr.read()}")
@@ -281,10 +327,17 @@ class Lab:
         """Runs <folder>\\install-kelvara.exe with the framework's environment (env overrides it;
         None unsets) under labtool. on: [(N or text, "kill" or an apply operation tuple)]."""
         version = folder.rstrip("\\").rsplit("\\", 1)[-1]
-        variables = {"ul_reg_root": UL_REG_ROOT, "ul_module": "kelvara-win32",
-                     "ul_version": version, "ul_title": f"Kelvara {version}", "ul_silent_installation": "yes",
-                     "UL_ROOT_DIR": INSTALL_ROOT, "kelvara_app_name": "Kelvara",
-                     "kelvara_app_model_id": "Orvanta.Kelvara", **(env or {})}
+        variables = {
+            "ul_reg_root": UL_REG_ROOT,
+            "ul_module": "kelvara-win32",
+            "ul_version": version,
+            "ul_title": f"Kelvara {version}",
+            "ul_silent_installation": "yes",
+            "UL_ROOT_DIR": INSTALL_ROOT,
+            "kelvara_app_name": "Kelvara",
+            "kelvara_app_model_id": "Orvanta.Kelvara",
+            **(env or {}),
+        }
         # Windows names are case-insensitive: none of the eight may leak in from the caller's environment.
         run_env = {k: v for k, v in self.env.items() if k.lower() not in {name.lower() for name in variables}}
         run_env.update({k: v for k, v in variables.items() if v is not None})
@@ -296,8 +349,9 @@ class Lab:
         for when, action in on:
             flags += ["--on", when, action if isinstance(action, str) else "|".join(map(str, action))]
         started = time.monotonic()
-        done = self.wine(self.labtool, "run", *flags, "--", folder + r"\install-kelvara.exe", env=run_env,
-                         timeout=timeout)
+        done = self.wine(
+            self.labtool, "run", *flags, "--", folder + r"\install-kelvara.exe", env=run_env, timeout=timeout
+        )
         seconds = time.monotonic() - started
         out = dict(line.split(" ", 1) for line in done.stdout.splitlines() if line.startswith("exit "))
         lines, last = self.log_lines(base)
@@ -338,22 +392,30 @@ def flatten(state, path=()):
 def changes(before, after):
     """[(path, before, after)] of every leaf that differs; ABSENT where one side lacks it."""
     old, new = flatten(before), flatten(after)
-    return [(p, old.get(p, ABSENT), new.get(p, ABSENT)) for p in sorted(old.keys() | new.keys())
-            if old.get(p, ABSENT) != new.get(p, ABSENT)]
+    return [
+        (p, old.get(p, ABSENT), new.get(p, ABSENT))
+        for p in sorted(old.keys() | new.keys())
+        if old.get(p, ABSENT) != new.get(p, ABSENT)
+    ]
 
 
-def expect_log(run, in_order=(), absent=()):
+def _matches(want, text):
+    return want.search(text) if isinstance(want, re.Pattern) else want == text
+
+
+def expect_log(run, in_order=(), absent=(), logged=True):
     """in_order: texts (or compiled patterns searched in them) that must appear in this order;
-    absent: texts or patterns no record may show."""
+    absent: texts or patterns no record may show. A run without a log fails unless logged=False, which
+    expects exactly that: no record is not the same as no unwanted record."""
     texts = [record.text for record in run.log]
-    hit = lambda want, text: want.search(text) if isinstance(want, re.Pattern) else want == text
     dump = f"\nexit {run.exit_code}, records:\n  " + "\n  ".join(texts)
+    if bool(texts) != logged:
+        raise AssertionError(("the run wrote no log" if logged else "the run wrote a log, none was expected") + dump)
     position = 0
     for want in in_order:
-        position = next((i + 1 for i in range(position, len(texts)) if hit(want, texts[i])), None)
+        position = next((i + 1 for i in range(position, len(texts)) if _matches(want, texts[i])), None)
         if position is None:
             raise AssertionError(f"no record {want!r} (in this order)" + dump)
-    unwanted = [text for text in texts for want in absent if hit(want, text)]
+    unwanted = [text for text in texts for want in absent if _matches(want, text)]
     if unwanted:
         raise AssertionError(f"unwanted records {unwanted!r}" + dump)
-

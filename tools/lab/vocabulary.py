@@ -37,4 +37,14 @@ PROGRAMS = (
     "ovvpnuninstall.exe",
     "install-kelvara.exe",
 )
+# What the probe shows and the reset removes: these keys whole, these values alone.
+PRODUCT_KEYS = (
+    PRODUCT_KEY_64.rsplit("\\", 1)[0],
+    PRODUCT_KEY.rsplit("\\", 1)[0],
+    DRIVER_TOOL_KEY,
+    SERVICE_KEY,
+    UNINSTALL_KEY,
+    UNINSTALL_KEY_64,
+)
+PRODUCT_VALUES = ((RUN_KEY, "KelvaraAutoStart"), (RUN_KEY_64, "KelvaraAutoStart"), (SESSION_KEY, PENDING_RENAMES))
 DRIVER_TOOL = r"x64\drivertool64.exe"  # what the 32-bit installer runs on 64-bit Windows
