@@ -105,7 +105,7 @@ class ExplainedRuns(unittest.TestCase):  # runs first (classes run by name): Rea
         base = lab.log_base(s.get("restricted", False))
         paths = [base + generation for generation in (".log", ".1.log", ".2.log") if Path(base + generation).exists()]
         log = read_files(paths)
-        stories = [story(r.records, ENTRIES) for r, _ in log.runs[-len(expect) :]]
+        stories = [story(r.records, ENTRIES) for r, _ in log.runs[-len(expect):]]
         self.assertEqual(stories[-1].exit_code, run.exit_code)
         self.assertEqual(
             [(t.exit_code, t.kind, t.verdict) for t in stories],

@@ -50,7 +50,7 @@ def meaning(code):
 def _message(records, function, prefix):
     """The rest of the first message of that function starting with prefix, or None."""
     return next(
-        (r.message[len(prefix) :] for r in records if r.function == function and r.message.startswith(prefix)), None
+        (r.message[len(prefix):] for r in records if r.function == function and r.message.startswith(prefix)), None
     )
 
 
