@@ -66,8 +66,9 @@ class HardeningRows(unittest.TestCase):
         times = [r.time for r in run.log if TERMINATED.match(r.text)]
         self.assertEqual(len(times), 20)
         started = next(r.time for r in run.log if r.message == "Adjusted token privilege.")
-        # Twice the tunnel's 8 s wait, and the probes of the two matches waited for (at most 1 s each).
-        self.assertLess((times[-1] - started).total_seconds(), 2 * 8 + 2)
+        # Twice the tunnel's 8 s wait, the probes of the two matches waited for (at most 1 s each), 1 s to spare;
+        # without the budget each copy costs its 8 s.
+        self.assertLess((times[-1] - started).total_seconds(), 2 * 8 + 2 + 1)
         self.assertNotIn(earlier + r"\openvpn.exe", self.lab.probe()["processes"])
 
     def test_64_bit_tunnels(self):
