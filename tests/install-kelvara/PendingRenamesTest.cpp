@@ -73,7 +73,8 @@ TEST(PendingFileRenames, RewritesTheValueOnlyWhenAPairWasDropped) {
     EXPECT_EQ(stored(type), ovtest::utf16Bytes(L"\\??\\C:\\Kelvara\\2.70\\a"s + L'\0'));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
 
-    const std::wstring mixed = L"\\??\\C:\\Kelvara\\2.70\\a\0\0\\??\\C:\\Old\\b\0\\??\\C:\\Old\\c\0\0"s;
+    // Without its closing NULs, as other programs write it: read to its last unit all the same.
+    const std::wstring mixed = L"\\??\\C:\\Kelvara\\2.70\\a\0\0\\??\\C:\\Old\\b\0\\??\\C:\\Old\\c"s;
     ASSERT_TRUE(sandbox.setValue(key, name, REG_MULTI_SZ, ovtest::utf16Bytes(mixed)));
     for (const wchar_t* bad : {L"", L"C:\\Kelvara\\2.70"}) {
         removePendingFileOperationsInFolder(bad);
