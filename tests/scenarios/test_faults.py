@@ -5,9 +5,9 @@ import re
 from pathlib import Path
 
 from lab import (ABSENT, APP_NAME, CLIENT_EXE, DONE, DRIVER_CHANGE_DONE, DRIVER_TOOL, DRIVER_TOOL_KEY, DRIVERS_KEY,
-                 FOLDER_A, FOLDER_B, INSTALL_ROOT, LAST_OPERATION, LOG_SIZE_LIMIT, LOGGING_KEY, PENDING_RENAMES,
-                 PRODUCT_KEY, REBOOT_AT_UI, REBOOT_STOP, RECORD, SEQUENCE, SERVICE, SERVICE_EXE, SESSION_KEY,
-                 SUPPORT_TOOL_EXE, TUNNEL_DRIVER, UNCHANGED, UNINSTALL_KEY, VERSION_B)
+                 FOLDER_A, FOLDER_B, INSTALL_ROOT, LAST_OPERATION, LOG_NAME, LOG_SIZE_LIMIT, LOGGING_KEY,
+                 PENDING_RENAMES, PRODUCT_KEY, REBOOT_AT_UI, REBOOT_STOP, RECORD, SEQUENCE, SERVICE, SERVICE_EXE,
+                 SESSION_KEY, SUPPORT_TOOL_EXE, TUNNEL_DRIVER, UNCHANGED, UNINSTALL_KEY, VERSION_B)
 from lab import (DRIVER_CHANGE_MARKED, DRIVER_CHANGE_NOT_MARKED, DRIVER_INSTALLED, Row, RowTests, configured,
                  earlier_version_installed, explorer_folder_values_missing, file_missing, file_read_only, held,
                  log_file_holding, log_folder_fresh, log_hard_linked_to_foreign_file, log_levels, log_lock_held,
@@ -29,6 +29,7 @@ FOREIGN = b"another program's file\r\n"
 UTF16_LOG = b"\xff\xfe" + "earlier records\r\n".encode("utf-16-le")
 NAME = "Kelvära Ωμέγα 日本 🛡"
 LOG_ROOT = r"C:\ovlab\logroot"
+LOG_FILE = LOG_NAME.rsplit("\\", 1)[-1]  # and ".log", ".1.log", ".2.log" for the generations
 RESTART = "\\??\\"  # a path in the restart-time list begins so
 TEMP, IN_NEW = RESTART + r"C:\Temp\a.tmp", RESTART + rf"{FOLDER_B}\a.dll"
 ELSEWHERE = [p for i in range(3000) for p in (RESTART + rf"C:\Program Files\Vendor{'x' * 150}\file{i}.tmp", "")]
@@ -36,7 +37,7 @@ ELSEWHERE = [p for i in range(3000) for p in (RESTART + rf"C:\Program Files\Vend
 
 def rotated_whole(lab):  # two older generations, each below the limit but for its last record, none split
     folder = Path(lab.log_base()).parent
-    assert sorted(p.name for p in folder.iterdir()) == [f"install-kelvara-win32{g}.log" for g in (".1", ".2", "")]
+    assert sorted(p.name for p in folder.iterdir()) == [f"{LOG_FILE}{g}.log" for g in (".1", ".2", "")]
     for path in folder.iterdir():
         lines = path.read_bytes().decode("utf-8").split("\r\n")
         assert lines[-1] == "" and all(RECORD.fullmatch(line) for line in lines[:-1] if line), path.name
@@ -158,10 +159,10 @@ ROWS = dict(
         state={"processes": [NEW_SERVICE], "journal": {EARLIER_CLIENT: {"window", "quit received", "exit"}}}),
     log_file_with_a_hard_link=Row(
         before=[log_hard_linked_to_foreign_file(FOREIGN)],
-        records=[DONE], state={"logs": {"foreign.txt": FOREIGN, "install-kelvara-win32.1.log": FOREIGN}}),
+        records=[DONE], state={"logs": {"foreign.txt": FOREIGN, LOG_FILE + ".1.log": FOREIGN}}),
     log_file_with_a_utf16_byte_order_mark=Row(
         before=[log_file_holding(UTF16_LOG)],
-        records=[DONE], state={"logs": {"install-kelvara-win32.1.log": UTF16_LOG}}),
+        records=[DONE], state={"logs": {LOG_FILE + ".1.log": UTF16_LOG}}),
     log_lock_held_by_another_process=Row(
         before=[log_lock_held], during=[(3, ("kill", "labtool.exe"))],  # the holder ends while the run goes on
         whole_log=True,
@@ -179,7 +180,7 @@ ROWS = dict(
                  f"D {RENAMES}didn't match, copy to buffer [{TEMP},{IN_NEW.lower()}]", DONE],
         state={"registry": {SESSION_KEY: {PENDING_RENAMES: [TEMP, IN_NEW.lower()]}}}),
     log_level_0xFFFFFFFF_of_the_product=Row(
-        before=[log_levels(own="1", product=0xFFFFFFFF, machine=5)],
+        before=[log_levels(own="1", product=0xFFFFFFFF, machine=5)],  # own: text, no level
         records=[f"D {RENAMES}Couldn't read {PENDING_RENAMES} value", DONE]),
     tiny_log_size_limit=Row(
         before=[value_set(LOGGING_KEY, LOG_SIZE_LIMIT, 1), log_folder_fresh], whole_log=True,
