@@ -32,12 +32,13 @@ LOG_ROOT = r"C:\ovlab\logroot"
 LOG_FILE = LOG_NAME.rsplit("\\", 1)[-1]  # and ".log", ".1.log", ".2.log" for the generations
 RESTART = "\\??\\"  # a path in the restart-time list begins so
 TEMP, IN_NEW = RESTART + r"C:\Temp\a.tmp", RESTART + rf"{FOLDER_B}\a.dll"
-ELSEWHERE = [p for i in range(3000) for p in (RESTART + rf"C:\Program Files\Vendor{'x' * 150}\file{i}.tmp", "")]
+ELSEWHERE = [path for number in range(3000)
+             for path in (RESTART + rf"C:\Program Files\Vendor{'x' * 150}\file{number}.tmp", "")]
 
 
 def rotated_whole(lab):  # two older generations, each below the limit but for its last record, none split
     folder = Path(lab.log_base()).parent
-    assert sorted(p.name for p in folder.iterdir()) == [f"{LOG_FILE}{g}.log" for g in (".1", ".2", "")]
+    assert sorted(path.name for path in folder.iterdir()) == [LOG_FILE + end for end in (".1.log", ".2.log", ".log")]
     for path in folder.iterdir():
         lines = path.read_bytes().decode("utf-8").split("\r\n")
         assert lines[-1] == "" and all(RECORD.fullmatch(line) for line in lines[:-1] if line), path.name

@@ -172,8 +172,8 @@ def log_lock_held(lab):
 def explorer_folder_values_missing(lab):
     """No "Common Desktop" and "Common Programs" in Explorer's folder keys: the folders are asked of the shell."""
     saved = []
-    for i, key in enumerate(("User Shell Folders", "Shell Folders")):
-        key, copy = rf"SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\{key}", lab.build / f"lab-explorer{i}.reg"
+    for name in ("User Shell Folders", "Shell Folders"):
+        key, copy = rf"SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\{name}", lab.build / f"lab-{name}.reg"
         lab.wine("reg", "export", "HKLM\\" + key, lab.win(copy), "/y")
         saved.append(copy)
         lab.apply(("delete", key, "Common Desktop"), ("delete", key, "Common Programs"))
@@ -228,7 +228,7 @@ def _probe(lab):
     return {
         **lab.probe(DEFAULT_ROOT, FOLDER_A),
         "logs": {path.name: path.read_bytes() for path in Path(lab.log_base()).parent.glob("*")},
-        "journal": {exe: {e for x, e in events if x == exe} for exe, _ in events},
+        "journal": {exe: {event for program, event in events if program == exe} for exe, _ in events},
     }
 
 
@@ -237,7 +237,10 @@ def _exactly(before, after):
     if not (isinstance(before, dict) and isinstance(after, dict)):
         return before
     keys = before.keys() | after.keys()
-    return {k: _exactly(before[k], after[k]) if k in before and k in after else before.get(k, ABSENT) for k in keys}
+    return {
+        key: _exactly(before[key], after[key]) if key in before and key in after else before.get(key, ABSENT)
+        for key in keys
+    }
 
 
 def _resolved(expected, before, after):
@@ -248,12 +251,14 @@ def _resolved(expected, before, after):
     if not isinstance(expected, dict):
         return expected
     inside = [state if isinstance(state, dict) else {} for state in (before, after)]
-    resolved = {k: _resolved(v, inside[0].get(k, ABSENT), inside[1].get(k, ABSENT)) for k, v in expected.items()}
+    resolved = {
+        key: _resolved(value, inside[0].get(key, ABSENT), inside[1].get(key, ABSENT)) for key, value in expected.items()
+    }
     return ABSENT if after is ABSENT and _only_absent(resolved) else resolved
 
 
 def _only_absent(expected):
-    return all(v is ABSENT or isinstance(v, dict) and _only_absent(v) for v in expected.values())
+    return all(value is ABSENT or isinstance(value, dict) and _only_absent(value) for value in expected.values())
 
 
 def play(lab, row, add_cleanup):
@@ -271,7 +276,8 @@ def play(lab, row, add_cleanup):
         base = str(lab.unix(rf"{row.log_root}\{LOG_NAME}")) if row.log_root else lab.log_base()
         run = run._replace(log=parse_records(lab.log_lines(base)[0]))
     if run.exit_code != row.exit_code:
-        raise AssertionError(f"exit {run.exit_code}, not {row.exit_code}:\n  " + "\n  ".join(r.text for r in run.log))
+        records = "\n  ".join(record.text for record in run.log)
+        raise AssertionError(f"exit {run.exit_code}, not {row.exit_code}:\n  {records}")
     expect_log(run, [*row.records, f"I WinMain: Returning: {row.exit_code}"], row.absent)
     after = _probe(lab)
     expect_state(after, _resolved(row.state or {}, before, after))
