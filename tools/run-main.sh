@@ -69,6 +69,10 @@ stage() {
 }
 
 stage "installing missing packages (tools/setup.sh)" bash tools/setup.sh
+# A test tree from before the lab ran 32-bit programs (x86_64 toolchain, Wine 8 prefix) starts afresh.
+if [ -f build/test/CMakeCache.txt ] && ! grep -q toolchain-mingw-i686 build/test/CMakeCache.txt; then
+  rm -rf build/test
+fi
 stage "configuring the ship preset" cmake --preset ship
 stage "building the ship preset" cmake --build --preset ship
 stage "configuring the test preset" cmake --preset test

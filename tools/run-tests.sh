@@ -24,6 +24,10 @@ esac
 
 bash tools/setup.sh
 
+# A test tree from before the lab ran 32-bit programs (x86_64 toolchain, Wine 8 prefix) starts afresh.
+if [ -f build/test/CMakeCache.txt ] && ! grep -q toolchain-mingw-i686 build/test/CMakeCache.txt; then
+  rm -rf build/test
+fi
 cmake --preset ship >/dev/null
 cmake --build --preset ship
 cmake --preset test >/dev/null

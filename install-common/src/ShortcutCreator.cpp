@@ -1,6 +1,7 @@
 #include <install-common/ShortcutCreator.h>
 
 #include <install-common/ComPtr.h>
+#include <install-common/ProductKeys.h>
 #include <install-common/ShortcutPaths.h>
 #include <logging/Log.h>
 #include <ov/Folders.h>
@@ -23,9 +24,8 @@ using OvKmfLogging::Warning;
 
 namespace {
 
-const char kProductKey[] = "SOFTWARE\\Orvanta\\Kelvara";
-const char kProductNameValue[] = "ProductName";
-const char kInstallPathValue[] = "AppPath";
+const wchar_t kProductNameValue[] = L"ProductName";
+const wchar_t kInstallPathValue[] = L"AppPath";
 const wchar_t kSupportToolLinkName[] = L"Support Tool.lnk";
 const wchar_t kLnkExtension[] = L".lnk";
 
@@ -67,10 +67,10 @@ private:
     PROPVARIANT value_;
 };
 
-std::wstring ReadKelvaraRegistryValue(const char* valueName) {
+std::wstring ReadKelvaraRegistryValue(const wchar_t* valueName) {
     std::wstring value;
-    if (!ProductRegistry().readString(kProductKey, valueName, value)) {
-        OV_KMF_LOG(Info, L"Cannot find registry value '%S'", valueName);
+    if (!ProductRegistry().readString(product::kProductKey, valueName, value)) {
+        OV_KMF_LOG(Info, L"Cannot find registry value '%s'", valueName);
         return {};
     }
     return value;
@@ -322,7 +322,7 @@ bool ShortcutCreator::CreateShortcuts(const std::wstring& applicationName, const
         const std::wstring subfolder = row.onDesktop ? std::wstring() : applicationName;
 
         std::wstring installPath;
-        if (!ProductRegistry().readString(kProductKey, kInstallPathValue, installPath)) {
+        if (!ProductRegistry().readString(product::kProductKey, kInstallPathValue, installPath)) {
             OV_KMF_LOG(Fatal, L"Failed to get installation path");
             return false;
         }

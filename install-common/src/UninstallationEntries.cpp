@@ -1,17 +1,17 @@
 #include <install-common/UninstallationEntries.h>
 
 #include <ProductVersion.h>
+#include <install-common/ProductKeys.h>
 #include <logging/Log.h>
 #include <ov/Win32.h>
 #include <ov/Win32Registry.h>
 
 #include <iterator>
+#include <string>
 
 namespace {
 
-const char kUninstallKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const char kProductKeyName[] = "Orvanta Kelvara";
-const char kProductKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvanta Kelvara";
+const std::wstring kEntryKey = std::wstring(product::kUninstallKey) + L"\\" + product::kUninstallEntry;
 const wchar_t kPublisher[] = L"Orvanta Corporation";
 const unsigned kProductVersion[] = {OV_PRODUCT_VERSION_MAJOR, OV_PRODUCT_VERSION_MINOR,
                                     OV_PRODUCT_VERSION_PATCH, OV_PRODUCT_VERSION_TWEAK};
@@ -37,10 +37,10 @@ std::wstring ProductVersionText() {
 } // namespace
 
 // Outside the unnamed namespace so that its records name it plainly.
-static void SetRegistryValue(const char* valueName, const std::wstring& value) {
+static void SetRegistryValue(const wchar_t* valueName, const std::wstring& value) {
     ov::RegistryStatus status = ov::RegistryStatus::Ok;
-    if (!UninstallRegistry().writeString(kProductKey, valueName, value, &status)) {
-        OV_KMF_LOG(OvKmfLogging::Error, L"Failed to set %S. Error = %d", valueName, static_cast<int>(status));
+    if (!UninstallRegistry().writeString(kEntryKey, valueName, value, &status)) {
+        OV_KMF_LOG(OvKmfLogging::Error, L"Failed to set %s. Error = %d", valueName, static_cast<int>(status));
     }
 }
 
@@ -49,17 +49,17 @@ bool UninstallationEntries::Install(const std::wstring& displayName, const std::
                uninstallerPath.c_str());
 
     ov::RegistryStatus status = ov::RegistryStatus::Ok;
-    if (!UninstallRegistry().createKey(kUninstallKey, kProductKeyName, &status)) {
+    if (!UninstallRegistry().createKey(product::kUninstallKey, product::kUninstallEntry, &status)) {
         // The key may exist already and take the values all the same.
         OV_KMF_LOG(OvKmfLogging::Info,
                    L"Error creating subkey. It is fine if everything else succeeds. Error = %d",
                    static_cast<int>(status));
     }
 
-    SetRegistryValue("Publisher", kPublisher);
-    SetRegistryValue("UninstallString", uninstallerPath);
-    SetRegistryValue("DisplayIcon", uninstallerPath);
-    SetRegistryValue("DisplayName", displayName);
-    SetRegistryValue("DisplayVersion", ProductVersionText());
+    SetRegistryValue(L"Publisher", kPublisher);
+    SetRegistryValue(L"UninstallString", uninstallerPath);
+    SetRegistryValue(L"DisplayIcon", uninstallerPath);
+    SetRegistryValue(L"DisplayName", displayName);
+    SetRegistryValue(L"DisplayVersion", ProductVersionText());
     return true;
 }

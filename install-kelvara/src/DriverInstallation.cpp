@@ -4,7 +4,6 @@
 #include "ProductLayout.h"
 
 #include <install-common/Customization.h>
-#include <ov/ModulePaths.h>
 
 #include <exception>
 
@@ -17,7 +16,7 @@ const unsigned long kRebootRequired = 1;
 
 void installDrivers(InstallationRun& run) {
     try {
-        const DriverTool tool(ov::getExecutableFolder());
+        const DriverTool tool(run.moduleFolder);
         const unsigned long code = tool.run("install", OVVpnCustomization::getOpenVpnTunnelingDriverName());
         OV_SEQUENCE_LOG(OvKmfLogging::Info, L"drivertool.exe install returned %d", static_cast<int>(code));
         if (code == 0 && OVVpnCustomization::isWintunSupported()) {

@@ -5,6 +5,7 @@
 
 #include <install-common/ShortcutCreator.h>
 #include <install-common/UpdatedService.h>
+#include <ov/ModulePaths.h>
 #include <ov/ProcessUser.h>
 #include <ov/Win32Registry.h>
 
@@ -13,9 +14,10 @@
 #include <vector>
 
 struct InstallationRun {
-    explicit InstallationRun(bool silentRun) : silent(silentRun) {}
+    explicit InstallationRun(bool silentRun) : silent(silentRun), moduleFolder(ov::getExecutableFolder()) {}
 
     bool silent;
+    const std::wstring moduleFolder; // this version's folder: the running executable's
     std::unique_ptr<ov::ProcessUser> processUser;
     std::wstring applicationName;
     std::wstring installationRoot;
@@ -25,7 +27,8 @@ struct InstallationRun {
     ov::Win32Registry registry{HKEY_LOCAL_MACHINE};
     // Created by the old shortcut removal; holds COM initialised for the rest of the run.
     std::unique_ptr<ShortcutCreator> shell;
-    std::wstring previousFolder; // AppPath before this run; empty on a first installation
+    std::wstring previousFolder;       // AppPath before this run, up to a NUL; empty on a first installation
+    bool previousFolderUsable = false; // a plain local folder: its tool may run and it may be removed
     bool upgrade = false;
     bool driverReboot = false;
 };

@@ -1,12 +1,17 @@
-// The steps of the installation sequence after the start checks, in the order MainLogic::execute
-// runs them. They are parts of that one sequence, so their records carry its name.
+// The start checks and the steps of the installation sequence, in the order MainLogic::execute runs
+// them. They are parts of that one sequence, so their records carry its name.
 #pragma once
 
+#include "EarlierFolder.h"
 #include "InstallationRun.h"
 
 #include <logging/Log.h>
 
 #define OV_SEQUENCE_LOG(level, ...) OV_KMF_LOG_AS((level), "MainLogic::execute", __VA_ARGS__)
+
+// Administrator rights (else NotEnoughRights: nothing read or changed), the run's environment
+// values, the customization settings (else NoCustomization); MainLogic::Done when the steps may run.
+int checkStart(InstallationRun& run);
 
 // Registers the product service (or re-points it at this version), lets the service manager
 // restart it after a crash and stops it. Throws when the service cannot be registered.
@@ -14,8 +19,11 @@ void registerProductService(InstallationRun& run);
 // Stops every service of the run, first to last; a failed stop marks a reboot as required.
 void stopServices(InstallationRun& run);
 
-// Reads the earlier version's folder from the product key: an upgrade when there is one.
+// Reads the earlier version's folder from the product key: an upgrade when there is one. A folder
+// that is not a plain local one is logged and not used: its tool does not run, it is not removed.
 void detectUpgrade(InstallationRun& run);
+// Whether a folder named by the registry may stand for an earlier version, as it is on disk.
+FolderUse earlierFolderUse(const std::wstring& folder);
 // On an upgrade: removes the earlier drivers with the earlier driver tool, stops the earlier
 // client and tunnel processes and resets two values the earlier client left.
 void removeOldComponents(InstallationRun& run);

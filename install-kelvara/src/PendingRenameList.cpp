@@ -34,12 +34,8 @@ PendingRenameFilter filterPendingRenames(const char16_t* units, std::size_t coun
             continue;
         }
         if (!sourcePending) {
-            // An empty source ends the list: Windows reads no further, so what follows is no
-            // operation and is not kept. Kept pairs therefore never start with a NUL, and a second
-            // pass over the output finds the same pairs.
-            if (units[stringStart] == u'\0') {
-                break;
-            }
+            // An empty string is a source like any other: units after the list-ending NUL are
+            // paired too, and what they hold is kept or dropped by the same rule.
             sourcePending = true;
             pairStart = stringStart;
             stringStart = i + 1;
@@ -55,9 +51,6 @@ PendingRenameFilter filterPendingRenames(const char16_t* units, std::size_t coun
             result.anyDropped = true;
         } else {
             result.kept.insert(result.kept.end(), units + pair.begin, units + pair.end);
-            if (units[i] != u'\0') {
-                result.kept.push_back(u'\0');
-            }
         }
         result.pairs.push_back(std::move(pair));
         stringStart = i + 1;

@@ -18,8 +18,8 @@ struct PendingRenamePair {
 
 struct PendingRenameFilter {
     std::vector<PendingRenamePair> pairs; // every pair in list order, with its decision
-    // The kept pairs unit for unit, then the list-ending NUL. A last destination that ran to the end
-    // of the data without its NUL gets one, so that the list stays well formed.
+    // The kept pairs unit for unit, then the list-ending NUL (which also ends a last destination
+    // that ran to the end of the data without its own NUL).
     std::vector<char16_t> kept;
     bool anyDropped = false;
 };
@@ -27,7 +27,7 @@ struct PendingRenameFilter {
 // Splits count units into pairs and drops every pair whose source or destination contains folder
 // (which ends with a backslash), or equals its device-path form "\??\folder-without-backslash".
 // Comparisons are case-sensitive. Unit 0 is never taken as the end of a string, a string that runs
-// to the end of the data ends there, and the list ends at its first empty source string; nothing
-// beyond count is read.
+// to the end of the data ends there, and an empty string where a source is due is a source like any
+// other (the scan goes on to the end of the data); nothing beyond count is read.
 PendingRenameFilter filterPendingRenames(const char16_t* units, std::size_t count,
                                          const std::u16string& folder);

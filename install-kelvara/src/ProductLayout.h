@@ -1,10 +1,11 @@
-// Names of the product as the installation writes it to the machine: its registry key, its service
-// and the executables of a version folder.
+// Names of the product as the installation writes it to the machine: its registry values, its
+// service and the executables of a version folder.
 #pragma once
+
+#include <install-common/ProductKeys.h>
 
 namespace product {
 
-const wchar_t kProductKey[] = L"SOFTWARE\\Orvanta\\Kelvara";
 // The folder an upgrade under way is leaving, kept until that folder is removed, so that the
 // upgrade is finished by the next run even when this one is cut short after AppPath changed.
 const wchar_t kUpgradeFromValue[] = L"UpgradeFromPath";

@@ -1,17 +1,16 @@
 // Sequence step: the values that describe this version to Windows and to the product's other
 // components.
 #include "InstallationSteps.h"
+#include "InterruptedUpgrade.h"
 #include "ProductLayout.h"
 
-#include <ov/ModulePaths.h>
-#include <ov/SamePath.h>
+#include <logging/LogSettings.h>
 
 namespace {
 
 const wchar_t kServicesKey[] = L"SYSTEM\\CurrentControlSet\\Services\\";
 const wchar_t kServiceDisplayName[] = L"Orvanta Kelvara Service";
 const wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-const wchar_t kLoggingKey[] = L"SOFTWARE\\Orvanta\\KMF\\Logging";
 const DWORD kDefaultLogMaxSizeKB = 5000;
 
 } // namespace
@@ -26,11 +25,8 @@ void writeProductValues(InstallationRun& run) {
 
     registry.createKeyPath(product::kProductKey);
     registry.writeString(product::kProductKey, L"InstallationRootDirectory", run.installationRoot);
-    const std::wstring moduleFolder = ov::getExecutableFolder();
-    if (run.upgrade && !ov::isSamePath(run.previousFolder, moduleFolder)) {
-        registry.writeString(product::kProductKey, product::kUpgradeFromValue, run.previousFolder);
-    }
-    registry.writeString(product::kProductKey, L"AppPath", moduleFolder);
+    recordUpgradeUnderWay(run);
+    registry.writeString(product::kProductKey, L"AppPath", run.moduleFolder);
     registry.writeString(product::kProductKey, L"ProductName", run.applicationName);
 
     // Older versions started the client through the Run key; the client now starts itself.
@@ -42,9 +38,9 @@ void writeProductValues(InstallationRun& run) {
 
     // The logging configuration lives in the 32-bit view; a limit someone set stays as it is.
     registry.setViewFlags(KEY_WOW64_32KEY);
-    registry.createKeyPath(kLoggingKey);
-    if (registry.valueType(kLoggingKey, L"LogMaxSizeKB") == REG_NONE) {
-        registry.writeDword(kLoggingKey, L"LogMaxSizeKB", kDefaultLogMaxSizeKB);
+    registry.createKeyPath(OvKmfLogging::kLoggingKey);
+    if (registry.valueType(OvKmfLogging::kLoggingKey, L"LogMaxSizeKB") == REG_NONE) {
+        registry.writeDword(OvKmfLogging::kLoggingKey, L"LogMaxSizeKB", kDefaultLogMaxSizeKB);
     }
     registry.setViewFlags(0);
 }

@@ -3,12 +3,11 @@
 #include "InstallationSteps.h"
 #include "ProductLayout.h"
 
-#include <ov/ModulePaths.h>
 #include <ov/PathRules.h>
 
 void registerProductService(InstallationRun& run) {
     const std::wstring imagePath =
-        L"\"" + ov::joinPath(ov::getExecutableFolder(), product::kServiceExecutable) + L"\"";
+        L"\"" + ov::joinPath(run.moduleFolder, product::kServiceExecutable) + L"\"";
     // The local system account: an empty account name.
     run.services.push_back(std::make_unique<ov::ul::UpdatedService>(product::kServiceName, imagePath, L""));
     run.services.back()->makeAutomaticallyRestarteable();

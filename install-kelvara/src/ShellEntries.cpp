@@ -3,11 +3,10 @@
 #include "ProductLayout.h"
 
 #include <install-common/UninstallationEntries.h>
-#include <ov/ModulePaths.h>
 #include <ov/PathRules.h>
 
 void writeShellEntries(InstallationRun& run) {
-    const std::wstring folder = ov::getExecutableFolder();
+    const std::wstring& folder = run.moduleFolder;
     UninstallationEntries::Install(run.applicationName,
                                    ov::joinPath(folder, product::kUninstallerExecutable));
     // A shell object of its own, beside the run's one, for just this update.

@@ -24,7 +24,11 @@ bool removeFile(const std::wstring& path, DWORD attributes, bool delayIfLocked) 
 
 } // namespace
 
-bool removeDirectoryTree(const std::wstring& folder, bool delayIfLocked) {
+bool removeDirectoryTree(const std::wstring& text, bool delayIfLocked) {
+    // What the file system sees: a NUL inside the text (registry data can hold one) ends the path,
+    // and the search pattern must be built on that path, or it would name the folder itself and
+    // the walk would enter it again and again.
+    const std::wstring folder(text.c_str());
     if (folder.empty()) {
         return false;
     }

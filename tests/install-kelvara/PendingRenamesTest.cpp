@@ -27,6 +27,7 @@ struct FilterCase {
 TEST(PendingRenameList, DropsExactlyThePairsTouchingTheFolder) {
     const std::u16string elsewhere = u"\\??\\C:\\Old\\a.dll\0\\??\\C:\\Old\\b.dll\0"s;
     const std::u16string deletion = u"\\??\\C:\\Temp\\x.tmp\0\0"s;
+    const std::u16string dropped = u"\\??\\C:\\Kelvara\\2.70\\a\0\0"s;
     const FilterCase cases[] = {
         {"pairs elsewhere", elsewhere + deletion + u'\0', elsewhere + deletion + u'\0', false},
         {"source in the folder", u"\\??\\C:\\Kelvara\\2.70\\a.dll\0\0"s + deletion + u'\0', deletion + u'\0',
@@ -37,10 +38,14 @@ TEST(PendingRenameList, DropsExactlyThePairsTouchingTheFolder) {
         {"letter case differs", u"\\??\\c:\\kelvara\\2.70\\a.dll\0\0\0"s,
          u"\\??\\c:\\kelvara\\2.70\\a.dll\0\0\0"s, false},
         {"all pairs dropped", u"\\??\\C:\\Kelvara\\2.70\\a\0\0\\??\\C:\\Kelvara\\2.70\0\0\0"s, u"\0"s, true},
-        {"no final NUL", u"\\??\\C:\\Kelvara\\2.70\\a\0\0"s + u"\\??\\C:\\Old\\a\0\\??\\C:\\Old\\b"s,
-         u"\\??\\C:\\Old\\a\0\\??\\C:\\Old\\b\0\0"s, true},
-        {"data after the list's end", u"\\??\\C:\\Kelvara\\2.70\\a\0\0"s + deletion + u"\0x\0y\0\0"s,
-         deletion + u'\0', true},
+        // The list-ending NUL also ends a last destination without its own.
+        {"no final NUL", dropped + u"\\??\\C:\\Old\\a\0\\??\\C:\\Old\\b"s,
+         u"\\??\\C:\\Old\\a\0\\??\\C:\\Old\\b\0"s, true},
+        // The scan goes on after an empty source: what follows is paired and filtered like any pair.
+        {"data after the list's end", dropped + deletion + u"\0x\0y\0\0"s, deletion + u"\0x\0y\0\0\0"s, true},
+        {"extra NULs at the end", dropped + deletion + u"\0\0\0"s, deletion + u"\0\0\0"s, true},
+        {"starts with a NUL", u"\0\\??\\C:\\Kelvara\\2.70\\a\0\\??\\C:\\Old\\b\0\0"s,
+         u"\0\\??\\C:\\Kelvara\\2.70\\a\0\\??\\C:\\Old\\b\0\0"s, false}, // unit 0 is never a string's end
     };
     for (const FilterCase& c : cases) {
         const PendingRenameFilter result = filterPendingRenames(c.list.data(), c.list.size(), kFolder);
@@ -73,14 +78,22 @@ TEST(PendingFileRenames, RewritesTheValueOnlyWhenAPairWasDropped) {
     EXPECT_EQ(stored(type), ovtest::utf16Bytes(L"\\??\\C:\\Kelvara\\2.70\\a"s + L'\0'));
     EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
 
-    // Without its closing NULs, as other programs write it: read to its last unit all the same.
-    const std::wstring mixed = L"\\??\\C:\\Kelvara\\2.70\\a\0\0\\??\\C:\\Old\\b\0\\??\\C:\\Old\\c"s;
+    const std::wstring mixed = L"\\??\\C:\\Kelvara\\2.70\\a\0\0\\??\\C:\\Old\\b\0\\??\\C:\\Old\\c\0\0"s;
     ASSERT_TRUE(sandbox.setValue(key, name, REG_MULTI_SZ, ovtest::utf16Bytes(mixed)));
     for (const wchar_t* bad : {L"", L"C:\\Kelvara\\2.70"}) {
         removePendingFileOperationsInFolder(bad);
         EXPECT_EQ(stored(type), ovtest::utf16Bytes(mixed));
     }
-    removePendingFileOperationsInFolder(L"C:\\Kelvara\\2.70\\");
-    EXPECT_EQ(stored(type), ovtest::utf16Bytes(L"\\??\\C:\\Old\\b\0\\??\\C:\\Old\\c\0\0"s));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
+    // Values of 0 bytes and of one NUL stay; an odd last byte is no unit and is not read.
+    std::vector<BYTE> odd = ovtest::utf16Bytes(mixed);
+    odd.push_back('x');
+    const std::vector<BYTE> kept = ovtest::utf16Bytes(L"\\??\\C:\\Old\\b\0\\??\\C:\\Old\\c\0\0"s);
+    const std::pair<std::vector<BYTE>, std::vector<BYTE>> rewrites[] = {
+        {{}, {}}, {{0, 0}, {0, 0}}, {ovtest::utf16Bytes(mixed), kept}, {odd, kept}};
+    for (const auto& [value, left] : rewrites) {
+        ASSERT_TRUE(sandbox.setValue(key, name, REG_MULTI_SZ, value));
+        removePendingFileOperationsInFolder(L"C:\\Kelvara\\2.70\\");
+        EXPECT_EQ(stored(type), left);
+        EXPECT_EQ(type, static_cast<DWORD>(REG_MULTI_SZ));
+    }
 }

@@ -1,21 +1,9 @@
 """The scenario lab: the product's machine in a Wine 10 prefix as states (probe), the work as actions (reset,
 unpack, start, install), and the checks the rows, the main job's report and the benchmark share."""
 
-from .runner import (
-    ABSENT,
-    MISSING,
-    RECORD,
-    Lab,
-    LabError,
-    Record,
-    Run,
-    changes,
-    driver_tool_calls,
-    expect_log,
-    expect_state,
-    parse_records,
-    set_op,
-)
+from logstory.records import RECORD, Record, parse_records
+
+from .runner import ABSENT, MISSING, Lab, LabError, Run, changes, driver_tool_calls, expect_log, expect_state, set_op
 from .vocabulary import (
     DEFAULT_ROOT,
     DRIVER_TOOL,

@@ -1,6 +1,5 @@
 """The scenario lab's runner: the machine as states (probe), the work as actions (reset, unpack, install), rows
 checked with expect_state and expect_log; changes() compares two probes (tools/probe.py prints a lab's)."""
-import datetime
 import os
 import re
 import shutil
@@ -9,6 +8,8 @@ import tempfile
 import time
 from pathlib import Path
 from typing import NamedTuple
+
+from logstory.records import parse_records
 
 from .vocabulary import (
     DEFAULT_ROOT,
@@ -27,9 +28,6 @@ REPO = Path(__file__).resolve().parents[2]
 WINE = [str(REPO / "tools" / "lab" / "wine.sh"), "wine64"]  # Wine 10 in its Debian 13 root
 READY = {"kelvara.exe": "window", "openvpn.exe": "started"}  # journal line of a started stand-in
 MISSING = "missing"  # customization: an installer without the customization resource
-RECORD = re.compile(
-    r"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) \[([0-9a-f]{4,})\.([0-9a-f]{4,})\] " r"(\*F|\*E|\.W| I| D| V): (.*)"
-)
 
 
 class _Absent:
@@ -66,43 +64,6 @@ def registry_value(kind, data):
 
 class LabError(RuntimeError):
     """A program of the lab failed (a reset, a probe, a stand-in that did not start): says which and how."""
-
-
-class Record(NamedTuple):
-    time: datetime.datetime
-    pid: int
-    tid: int
-    level: str  # F E W I D V
-    function: str  # empty for the banners
-    message: str
-
-    @property
-    def text(self):
-        """The compact form rows use: "I MainLogic::execute: DONE."."""
-        return f"{self.level} {self.function}: {self.message}" if self.function else f"{self.level} {self.message}"
-
-
-def parse_records(lines):
-    """Records of log lines; a line outside the format continues the message before it."""
-    records = []
-    for line in lines:
-        match = RECORD.fullmatch(line)
-        if match:
-            stamp, pid, tid, level, rest = match.groups()
-            function, message = rest.split(": ", 1) if ": " in rest and not rest.startswith("***") else ("", rest)
-            records.append(
-                Record(
-                    datetime.datetime.strptime(stamp, "%Y-%m-%d %H:%M:%S.%f"),
-                    int(pid, 16),
-                    int(tid, 16),
-                    level[1],
-                    function,
-                    message,
-                )
-            )
-        elif line.strip() and records:
-            records[-1] = records[-1]._replace(message=records[-1].message + "\n" + line)
-    return records
 
 
 def driver_tool_calls(journal):

@@ -8,7 +8,9 @@ import unittest
 from pathlib import Path
 from typing import Callable, NamedTuple, Optional
 
-from .runner import ABSENT, Lab, LabError, expect_log, expect_state, parse_records, set_op
+from logstory.records import parse_records
+
+from .runner import ABSENT, Lab, LabError, expect_log, expect_state, set_op
 from .vocabulary import (
     CLIENT_EXE,
     DEFAULT_ROOT,

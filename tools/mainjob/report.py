@@ -1,22 +1,20 @@
 """The main job's report as plain text for a terminal 100 columns wide. Pure: it renders RunResults
 that the play recorded; two reports of the same play differ only in their durations (process ids in
-records are shown as <pid> for that reason)."""
+records are shown as <pid> for that reason). Each run's kind, verdict, timeline and what went wrong
+are told by logstory, as tools/explain-log.py tells them for a log from the field."""
 import re
-import textwrap
 from typing import NamedTuple
 
-from .difference import difference
-from .timeline import timeline
+from logstory.explanations import load
+from logstory.story import meaning, story
+from logstory.text import MARKS, WIDTH, problems_lines, steps_lines, wrap
 
-WIDTH = 100
-EXIT_CODES = {0: "installation complete", 1: "not enough rights (the caller is not an elevated administrator)",
-              7: "an exception reached the entry", 9: "the customization settings are missing or empty",
-              100: "installation complete, a reboot is required"}
+from .difference import difference
+
 SECTIONS = (("registry", "Registry values (+ added, - removed, ~ changed)"),
             ("service", 'Service "Kelvara Service"'), ("shortcuts", "Shortcuts"),
             ("files", "Folders and files"), ("restart", "Scheduled for restart (PendingFileRenameOperations)"),
             ("processes", "Processes"), ("driver tool", "Driver tool calls, with their working folders"))
-MARKS = {"W": " !", "E": "!!", "F": "!!"}
 PROCESS_ID = re.compile(r"(process: |process id: |process handle for )\d+")
 
 
@@ -30,20 +28,6 @@ class RunResult(NamedTuple):
     before: dict  # probes
     after: dict
     journal: list  # journal lines written during the run
-
-
-def meaning(code):
-    return EXIT_CODES.get(code, "not an exit code of the installer")
-
-
-def wrap(lines, indent=None):
-    """Lines longer than the width, broken at blanks and continued under their own indentation + 4
-    (or under the given indentation)."""
-    out = []
-    for line in lines:
-        under = " " * (indent or len(line) - len(line.lstrip()) + 4)
-        out += textwrap.wrap(line, WIDTH, subsequent_indent=under, break_on_hyphens=False) if len(line) > WIDTH else [line]
-    return out
 
 
 def changes_text(run):
@@ -61,12 +45,8 @@ def timeline_text(run, steps):
     waits = sum(i.ms for s in steps for i in s.items if i.kind == "wait")
     lines = ["Step timeline (ms from the first record)",
              f"  wall time {wall} ms: {span} between the first and the last record, {wall - span} for the process",
-             f"  start and exit; child processes {children} ms, mandated waits {waits} ms",
-             f"  {'start':>6}{'ms':>6}  step (its records), and inside it: run (a child process), wait (mandated)"]
-    for s in steps:
-        lines.append(f"  {s.start:>6}{s.ms:>6}  {s.name} ({s.records})")
-        lines += [f"  {i.start:>6}{i.ms:>6}   {'run' if i.kind == 'child' else 'wait'} {i.label}" for i in s.items]
-    return lines
+             f"  start and exit; child processes {children} ms, mandated waits {waits} ms"]
+    return lines + steps_lines(steps)
 
 
 def records_text(run):
@@ -81,19 +61,21 @@ def records_text(run):
     return lines
 
 
-def run_text(number, run):
+def run_text(number, run, told):
     ok = "as expected" if run.exit_code == run.expected else f"EXPECTED {run.expected}"
     lines = [f"=== Run {number}: {run.title} " + "=" * max(3, WIDTH - 12 - len(run.title) - len(str(number))),
-             f"folder     {run.folder}", f"exit code  {run.exit_code}: {meaning(run.exit_code)} ({ok})", ""]
-    return lines + changes_text(run) + [""] + timeline_text(run, timeline(run.log, run.journal)) + [""] + records_text(run)
+             f"folder     {run.folder}", f"kind       {told.kind}",
+             f"exit code  {run.exit_code}: {meaning(run.exit_code)} ({ok})", f"verdict    {told.verdict}", ""]
+    return (lines + changes_text(run) + [""] + timeline_text(run, told.steps) + [""] + problems_lines(told) + [""]
+            + records_text(run))
 
 
 def report(runs, picture=None):
-    """The whole report: each run in order, then one line per run's outcome."""
-    lines = []
-    for number, run in enumerate(runs, 1):
-        lines += run_text(number, run) + [""]
-    lines += [f"Run {n}, {run.title}: exit code {run.exit_code} ({meaning(run.exit_code)})"
-              for n, run in enumerate(runs, 1)]
+    """The whole report: each run in order, then one verdict line per run."""
+    entries, lines = load(), []
+    told = [story(run.log, entries, run.journal) for run in runs]
+    for number, (run, run_story) in enumerate(zip(runs, told), 1):
+        lines += run_text(number, run, run_story) + [""]
+    lines += [f"Run {n}: {run_story.verdict}" for n, run_story in enumerate(told, 1)]
     lines += [f"Timeline picture: {picture}"] if picture else []
     return "\n".join(wrap(lines)) + "\n"

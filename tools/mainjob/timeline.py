@@ -24,14 +24,17 @@ def _is(function, *prefixes):
 STEPS = (
     ("entry", lambda r: r.function == "" and "LOGGING STARTED" in r.message),
     ("start checks", _is("WinMain", "Executing main logic")),
-    ("service registration", lambda r: r.function in ("ov::ul::UpdatedService::create", "ov::ul::UpdatedService::update")),
+    ("service registration",
+     lambda r: r.function in ("ov::ul::UpdatedService::create", "ov::ul::UpdatedService::update")),
     ("upgrade detection, old components", _is("MainLogic::execute", "First time installation", "Upgrade scenario")),
-    ("old shortcuts", lambda r: r.function.startswith("ShortcutCreator::") or r.function == "::ReadKelvaraRegistryValue"),
+    ("old shortcuts",
+     lambda r: r.function.startswith("ShortcutCreator::") or r.function == "::ReadKelvaraRegistryValue"),
     ("product values", _is("MainLogic::execute", "Remove KelvaraAutoStart")),
-    ("driver installation", lambda r: re.match(r'drivertool\.exe install returned|Executing: .*drivertool(32|64)\.exe" install ',
-                                               r.message)),
+    ("driver installation",
+     lambda r: re.match(r'drivertool\.exe install returned|Executing: .*drivertool(32|64)\.exe" install ', r.message)),
     ("shell entries", lambda r: r.function.startswith("UninstallationEntries::")),
-    ("finishing", lambda r: r.function in ("ov::ul::ServiceBase::startService", "ov::ul::UpdatedService::start")
+    ("finishing", lambda r: r.function in ("ov::ul::ServiceBase::startService", "ov::ul::UpdatedService::start",
+                                           "ov::ul::WaitForServiceStatus")
      or r.message.startswith("Old data ")),
     ("ending", _is("MainLogic::execute", "DONE.")),
     ("update activation", lambda r: r.function == "activateUpdateModule"),
@@ -84,7 +87,7 @@ def _items(log, at, journal):
             out.append((i, Item("child", f"{command} -> {code}", at[i], at[end] - at[i])))
         elif r.function == "ov::ul::UpdatedService::stop" and r.message.endswith(" service is stopped"):
             out.append((i, Item("wait", "service stop: 100 ms polls", at[i] - _polls(gap), _polls(gap))))
-        elif r.function == "ov::ul::ServiceBase::startService":
+        elif r.function in ("ov::ul::ServiceBase::startService", "ov::ul::WaitForServiceStatus"):  # its time-out too
             out.append((i, Item("wait", "service start: 100 ms polls", at[i] - _polls(gap), _polls(gap))))
         elif terminating:
             name = terminating.group(1)
@@ -92,8 +95,30 @@ def _items(log, at, journal):
             # The probes run until the next record, or until the next process's own wait began.
             following = TERMINATING.match(log[i + 1].message) if i + 1 < len(log) else None
             upto = (at[i + 1] - (quit_wait(following.group(1)) if following else 0)) if i + 1 < len(log) else at[i]
-            out.append((i, Item("wait", f"{name}: probes until gone", at[i], min(PROBE_BUDGET_MS, _polls(upto - at[i])))))
+            probes = min(PROBE_BUDGET_MS, _polls(upto - at[i]))
+            out.append((i, Item("wait", f"{name}: probes until gone", at[i], probes)))
     return out
+
+
+def first_records(log):
+    """{step name: index of its first record} of the steps that logged, in the sequence's order."""
+    first, position = {}, 0
+    for name, is_first in STEPS:
+        index = next((i for i in range(position, len(log)) if is_first(log[i])), None)
+        if index is not None:
+            first[name], position = index, index + 1
+    return first
+
+
+def step_of_each(log):
+    """The name of the step each record belongs to ("" before the first step)."""
+    starts = sorted((index, name) for name, index in first_records(log).items())
+    names, current = [], ""
+    for i in range(len(log)):
+        while starts and starts[0][0] <= i:
+            current = starts.pop(0)[1]
+        names.append(current)
+    return names
 
 
 def timeline(log, journal=()):
@@ -102,11 +127,7 @@ def timeline(log, journal=()):
     if not log:
         return []
     at = [round((r.time - log[0].time).total_seconds() * 1000) for r in log]
-    first, position = {}, 0
-    for name, is_first in STEPS:
-        index = next((i for i in range(position, len(log)) if is_first(log[i])), None)
-        if index is not None:
-            first[name], position = index, index + 1
+    first = first_records(log)
     starts = sorted(first.values())
     last = {name: next((s - 1 for s in starts if s > index), len(log) - 1) for name, index in first.items()}
     items = _items(log, at, journal)
