@@ -84,12 +84,15 @@ TEST(PendingFileRenames, RewritesTheValueOnlyWhenAPairWasDropped) {
         removePendingFileOperationsInFolder(bad);
         EXPECT_EQ(stored(type), ovtest::utf16Bytes(mixed));
     }
-    // Values of 0 bytes and of one NUL stay; an odd last byte is no unit and is not read.
+    // Values of 0 bytes and of one NUL stay; an odd last byte is no unit and is not read; a value
+    // without its closing NULs, as other programs may write it, is read to its last unit.
     std::vector<BYTE> odd = ovtest::utf16Bytes(mixed);
     odd.push_back('x');
     const std::vector<BYTE> kept = ovtest::utf16Bytes(L"\\??\\C:\\Old\\b\0\\??\\C:\\Old\\c\0\0"s);
+    const std::vector<BYTE> open = ovtest::utf16Bytes(mixed.substr(0, mixed.size() - 2));
+    const std::vector<BYTE> openKept = ovtest::utf16Bytes(L"\\??\\C:\\Old\\b\0\\??\\C:\\Old\\c\0"s);
     const std::pair<std::vector<BYTE>, std::vector<BYTE>> rewrites[] = {
-        {{}, {}}, {{0, 0}, {0, 0}}, {ovtest::utf16Bytes(mixed), kept}, {odd, kept}};
+        {{}, {}}, {{0, 0}, {0, 0}}, {ovtest::utf16Bytes(mixed), kept}, {odd, kept}, {open, openKept}};
     for (const auto& [value, left] : rewrites) {
         ASSERT_TRUE(sandbox.setValue(key, name, REG_MULTI_SZ, value));
         removePendingFileOperationsInFolder(L"C:\\Kelvara\\2.70\\");

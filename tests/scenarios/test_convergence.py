@@ -35,8 +35,10 @@ class Convergence(unittest.TestCase):
             if stopped.exit_code == 0xDEAD and again.exit_code == 0 and not difference:
                 continue
             failures.append(f"stopped before record {record} ({reference.log[record - 1].text}): exit "
-                            f"{stopped.exit_code:#x}, run again {again.exit_code}, differs in {[p for p, _, _ in difference]}")
-        print(f"\nconvergence of the {'upgrade' if upgrade else 'first installation'}: {len(points)} interruption points (every {EVERY}. record of "
+                            f"{stopped.exit_code:#x}, run again {again.exit_code}, "
+                            f"differs in {[p for p, _, _ in difference]}")
+        kind = "upgrade" if upgrade else "first installation"
+        print(f"\nconvergence of the {kind}: {len(points)} interruption points (every {EVERY}. record of "
               f"{len(reference.log)}), {len(points) - len(failures)} converged")
         self.assertEqual(failures, [], "\n".join(failures))
 
@@ -45,4 +47,3 @@ class Convergence(unittest.TestCase):
 
     def test_upgrade(self):
         self.converges(upgrade=True)
-

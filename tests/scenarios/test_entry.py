@@ -6,7 +6,8 @@ import unittest
 from lab import MISSING, UPDATES, VERSION_B as VERSION, Lab, changes, expect_log
 
 DEFAULT_ROOT = r'I MainLogic::execute: Installation root directory: "C:\Program Files (x86)\Orvanta\Kelvara"'
-NAME, MODEL = 'I MainLogic::execute: Application name: "Kelvara"', 'I MainLogic::execute: App model id: "Orvanta.Kelvara"'
+NAME = 'I MainLogic::execute: Application name: "Kelvara"'
+MODEL = 'I MainLogic::execute: App model id: "Orvanta.Kelvara"'
 SILENT = "I MainLogic::execute: Doing silent installation!"
 DEFAULTED = re.compile("Using default value")
 ROOT_LINE, BANNER = re.compile("ULU registry root"), re.compile("WinMain: Installing ")
@@ -17,7 +18,8 @@ LONG_ROOT = "C:\\" + "r" * 1019  # 1022 characters: the longest value the sequen
 # name, environment (None: unset), records in this order, records that must not be there
 CONTEXT_ROWS = [
     ("every variable set", {}, [
-        re.compile(r"^I \*\*\*  LOGGING STARTED  \*\*\* \(UTC"), r"I WinMain: ULU registry root: SOFTWARE\Orvanta\Updater",
+        re.compile(r"^I \*\*\*  LOGGING STARTED  \*\*\* \(UTC"),
+        r"I WinMain: ULU registry root: SOFTWARE\Orvanta\Updater",
         f"I WinMain: Installing kelvara-win32, version {VERSION}. title: Kelvara {VERSION}",
         "I WinMain: Executing main logic...", DEFAULT_ROOT, NAME, MODEL, SILENT, "I WinMain: Main logic returned: 0",
         "I WinMain: Returning: 0", "I ***  LOGGING ENDED  ***"], [DEFAULTED]),

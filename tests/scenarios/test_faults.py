@@ -1,245 +1,196 @@
-"""Fault rows: one fault injected into a real run of the installer each, and what the run must still do:
-its exit code and ending, the records that define the outcome, and what stays as it was."""
-import os
+"""Fault rows: one fault injected into a real run of the installer each, and what the run must still do. A row is
+the machine before (named states of the lab), the run, and what is expected: the exit code, the records, the state
+(as expect_state takes it) and what stays UNCHANGED. Each runs alone as FaultRows.test_<its name>."""
 import re
-import shutil
-import unittest
 from pathlib import Path
 
-from lab import (ABSENT, DEFAULT_ROOT, INSTALL_ROOT, LOG_NAME, LOGGING_KEY, PRODUCT_KEY, RECORD, SERVICE,
-                 UNINSTALL_KEY as UNINSTALL, VERSION_A as OLD, VERSION_B as NEW, Lab, expect_log, parse_records, set_op)
+from lab import (ABSENT, APP_NAME, CLIENT_EXE, DONE, DRIVER_CHANGE_DONE, DRIVER_TOOL, DRIVER_TOOL_KEY, DRIVERS_KEY,
+                 FOLDER_A, FOLDER_B, INSTALL_ROOT, LAST_OPERATION, LOG_NAME, LOG_SIZE_LIMIT, LOGGING_KEY,
+                 PENDING_RENAMES, PRODUCT_KEY, REBOOT_AT_UI, REBOOT_STOP, RECORD, SEQUENCE, SERVICE, SERVICE_EXE,
+                 SESSION_KEY, SUPPORT_TOOL_EXE, TUNNEL_DRIVER, UNCHANGED, UNINSTALL_KEY, VERSION_B)
+from lab import (DRIVER_CHANGE_MARKED, DRIVER_CHANGE_NOT_MARKED, DRIVER_INSTALLED, Row, RowTests, configured,
+                 earlier_version_installed, explorer_folder_values_missing, file_missing, file_read_only, held,
+                 log_file_holding, log_folder_fresh, log_hard_linked_to_foreign_file, log_levels, log_lock_held,
+                 log_root_moved, pending_renames, product_named, running, value_set, writes_refused)
 
-ROOT = INSTALL_ROOT
-OLD_DIR, NEW_DIR = rf"{ROOT}\{OLD}", rf"{ROOT}\{NEW}"
-PRODUCT, I = f"registry/{PRODUCT_KEY}", "I MainLogic::execute: "
-SESSION, PFRO = r"SYSTEM\CurrentControlSet\Control\Session Manager", "PendingFileRenameOperations"
-PENDING, DRIVERS = f"registry/{SESSION}/{PFRO}", r"registry/SOFTWARE\OvLab\Drivers"
-MARKER, LAST_OPERATION = f"{PRODUCT}/TunnelingDriverChangeDone", r"registry/SOFTWARE\OvLab/LastOperation"
-PER_PRODUCT, PER_LOG = LOGGING_KEY + r"\Kelvara", LOGGING_KEY + r"\Kelvara\install-kelvara-win32"
-LOG_ROOT, FOREIGN = r"C:\ovlab\logroot", b"another program's file\r\n"
-UTF16_LOG, NAME = b"\xff\xfe" + "earlier records\r\n".encode("utf-16-le"), "Kelvära Ωμέγα 日本 🛡"
-LONG = "C:\\" + "r" * 1019  # 1,022 characters: the longest value the sequence takes
-START, RENAMES = "ov::ul::ServiceBase::startService: ", "removePendingFileOperationsInFolder: "
-TOOL, CONF = "MainLogic::execute: drivertool.exe ", r"x64\drivertool64.txt"
-STEPS = ("uninstall", "uninstall old tap", "calloutuninstall")  # what the earlier tool removes
-STATE, DEFAULTED = f"E {START}Service '{SERVICE}' is not started. State: ", "W GetEnvVariable: Using default value for "
+TOOL = "MainLogic::execute: drivertool.exe "
+CANNOT_START_TOOL = "E ExecuteApplication::executeUtility: Can't create process: 2"
+OLD_DATA_REMOVED = SEQUENCE + "Old data removed: 1"
+START = "ov::ul::ServiceBase::startService: "
+NOT_STARTED_IN_STATE = f"E {START}Service '{SERVICE}' is not started. State: "
 NOT_STARTED = f"W ov::ul::UpdatedService::start: {SERVICE} service can't be started, require reboot"
 TIMED_OUT = "E ov::ul::WaitForServiceStatus: WaitForServiceStatus has timeoutted"
-TERMINATED = re.compile(r"^I ExecuteApplication::killProcessesByName: Terminating process: \d+\. exe: Kelvara\.exe$")
-CLIENT, SERVICE_EXE = rf"{NEW_DIR}\Kelvara.exe", rf"{NEW_DIR}\ovvpnservice.exe"
-END = object()  # where the ending's line stands among a row's records, when not last
-ENDINGS = {"DONE": (0, f"{I}DONE."), "UI": (100, f"{I}DONE. Reboot requested. Handle notification at UI side"),
-           "STOP": (100, f"{I}DONE. Reboot requested. Stop product")}
+TERMINATED = re.compile(rf"^I ExecuteApplication::killProcessesByName: Terminating process: \d+\. exe: {CLIENT_EXE}$")
+RENAMES = "removePendingFileOperationsInFolder: "
+DEFAULTED = "W GetEnvVariable: Using default value for "
+EARLIER_CLIENT = rf"{FOLDER_A}\{CLIENT_EXE}"
+NEW_SERVICE = rf"{FOLDER_B}\{SERVICE_EXE}"
+FOREIGN = b"another program's file\r\n"
+UTF16_LOG = b"\xff\xfe" + "earlier records\r\n".encode("utf-16-le")
+NAME = "Kelvära Ωμέγα 日本 🛡"
+LOG_ROOT = r"C:\ovlab\logroot"
+LOG_FILE = LOG_NAME.rsplit("\\", 1)[-1]  # and ".log", ".1.log", ".2.log" for the generations
+RESTART = "\\??\\"  # a path in the restart-time list begins so
+TEMP, IN_NEW = RESTART + r"C:\Temp\a.tmp", RESTART + rf"{FOLDER_B}\a.dll"
+ELSEWHERE = [path for number in range(3000)
+             for path in (RESTART + rf"C:\Program Files\Vendor{'x' * 150}\file{number}.tmp", "")]
 
 
-nt = "\\??\\".__add__  # a path as the restart-time list holds it
-TEMP_A, TEMP_B, IN_NEW = nt(r"C:\Temp\a.tmp"), nt(r"C:\Temp\b.tmp"), nt(rf"{NEW_DIR}\a.dll")
-ELSEWHERE = [p for i in range(3000) for p in (nt(rf"C:\Program Files\Vendor{'x' * 150}\file{i}.tmp"), "")]
-RAW = {"type": 7, "hex": "\0".join([IN_NEW, "", TEMP_A, TEMP_B]).encode("utf-16-le").hex()}  # no list end
-
-
-def fresh_log(t, base=None):  # an empty log folder: the run's log starts from nothing
-    base = base or t.lab.log_base()
-    shutil.rmtree(Path(base).parent, ignore_errors=True)
-    Path(base).parent.mkdir(parents=True)
-    return base
-
-
-def hard_linked_log(t):
-    Path(fresh_log(t)).with_name("foreign.txt").write_bytes(FOREIGN)
-    os.link(Path(t.lab.log_base()).with_name("foreign.txt"), t.lab.log_base() + ".log")
-
-
-def held_lock(t):  # the log's cross-process lock, held until the debugger kills the holder
-    fresh_log(t)
-    t.lab.hold("mutex", "Global\\OvKmfLogging_" + rf"{t.lab.folders()['program_data']}\{LOG_NAME}".replace("\\", "_"))
-
-
-def explorer_values_missing(t):
-    for i, key in enumerate(("User Shell Folders", "Shell Folders")):
-        key, saved = rf"SOFTWARE\Microsoft\Windows\CurrentVersion\Explorer\{key}", t.lab.build / f"lab-explorer{i}.reg"
-        t.lab.wine("reg", "export", "HKLM\\" + key, t.lab.win(saved), "/y")
-        t.addCleanup(t.lab.wine, "reg", "import", t.lab.win(saved))
-        t.lab.apply(("delete", key, "Common Desktop"), ("delete", key, "Common Programs"))
-
-
-def rotated_whole(t, run):  # two older generations, each below the limit but for its last record, none split
-    folder = Path(t.lab.log_base()).parent
-    t.assertEqual(sorted(p.name for p in folder.iterdir()), [f"install-kelvara-win32{g}.log" for g in (".1", ".2", "")])
+def rotated_whole(lab):  # two older generations, each below the limit but for its last record, none split
+    folder = Path(lab.log_base()).parent
+    assert sorted(path.name for path in folder.iterdir()) == [LOG_FILE + end for end in (".1.log", ".2.log", ".log")]
     for path in folder.iterdir():
         lines = path.read_bytes().decode("utf-8").split("\r\n")
-        t.assertTrue(lines[-1] == "" and all(RECORD.fullmatch(line) for line in lines[:-1] if line), path.name)
-        t.assertLess(path.stat().st_size - len(lines[-2]) - 2, 1024, path.name)
+        assert lines[-1] == "" and all(RECORD.fullmatch(line) for line in lines[:-1] if line), path.name
+        assert path.stat().st_size - len(lines[-2]) - 2 < 1024, path.name
 
 
-def F(name, end, log=(), state=None, keep=(), absent=(), **setup):
-    return dict(name=name, end=end, log=log, state=state or {}, keep=keep, absent=absent, setup=setup)
+ROWS = dict(
+    earlier_driver_tool_missing=Row(
+        before=[earlier_version_installed, file_missing(FOLDER_A, DRIVER_TOOL)],
+        # the last removal's record: each removal stands alone
+        records=[CANNOT_START_TOOL, f"E {TOOL}calloutuninstall returned exception", OLD_DATA_REMOVED, DONE],
+        state=DRIVER_INSTALLED),
+    new_driver_tool_missing=Row(
+        before=[file_missing(FOLDER_B, DRIVER_TOOL)],
+        exit_code=100, records=[CANNOT_START_TOOL, f"E {TOOL}install returned exception", REBOOT_AT_UI],
+        state={"registry": {DRIVERS_KEY: ABSENT, PRODUCT_KEY: {DRIVER_CHANGE_DONE: ABSENT}}}),
+    earlier_driver_tool_exits_1=Row(
+        before=[earlier_version_installed, configured(FOLDER_A, DRIVER_TOOL, "exit_code=1")],
+        records=[f"I {TOOL}uninstall returned 1", f"I {TOOL}uninstall old tap returned 1",
+                 f"I {TOOL}calloutuninstall returned 1", DONE],
+        state=DRIVER_CHANGE_MARKED),
+    new_driver_tool_exits_2=Row(
+        before=[configured(FOLDER_B, DRIVER_TOOL, "exit_code=2")],
+        records=[f"I {TOOL}install returned 2", DONE], state=DRIVER_CHANGE_NOT_MARKED),
+    new_driver_tool_crashes=Row(
+        before=[configured(FOLDER_B, DRIVER_TOOL, "exit_code=0xC0000005")],
+        records=[f"I {TOOL}install returned -1073741819", DONE], state=DRIVER_CHANGE_NOT_MARKED),
+    new_driver_tool_takes_seconds=Row(
+        before=[configured(FOLDER_B, DRIVER_TOOL, "sleep_ms=3000")],
+        records=[f"I {TOOL}install returned 0", SEQUENCE + "Mark wintun driver installation completed", DONE],
+        state=DRIVER_INSTALLED),
+    service_fails_its_start=Row(
+        before=[configured(FOLDER_B, SERVICE_EXE, "start=fail")],
+        exit_code=100, records=[TIMED_OUT, NOT_STARTED_IN_STATE + "1", NOT_STARTED, REBOOT_AT_UI],
+        state={"service": {"state": "stopped"}}),
+    service_stops_during_start_up=Row(
+        before=[earlier_version_installed, configured(FOLDER_B, SERVICE_EXE, "start=fail\nstart_pending_ms=1000")],
+        env={"ul_silent_installation": None},
+        exit_code=100, records=[NOT_STARTED_IN_STATE + "1", NOT_STARTED, REBOOT_STOP,
+                                f"I ov::ul::UpdatedService::stop: {SERVICE} service is stopped"],
+        absent=[TIMED_OUT], state={"service": {"state": "stopped"}}),
+    service_stays_start_pending=Row(
+        before=[configured(FOLDER_B, SERVICE_EXE, "start=hang")],
+        exit_code=100, records=[TIMED_OUT, NOT_STARTED_IN_STATE + "2", NOT_STARTED, REBOOT_AT_UI],
+        state={"service": {"state": "start pending"}}),
+    service_deleted_between_registration_and_stop=Row(
+        before=[earlier_version_installed],
+        during=[("ov::ul::UpdatedService::update", ("service-delete", SERVICE, "nowait"))],
+        exit_code=100, records=[
+            f"E ov::ul::UpdatedService::makeAutomaticallyRestarteable: Failed to open service for changing: {SERVICE}",
+            re.compile(rf"^W ov::ul::UpdatedService::stop: Can't stop service {SERVICE}, reboot required: .*1060",
+                       re.S),
+            f"E {START}Failed to open service {SERVICE}", NOT_STARTED, REBOOT_AT_UI],
+        state={"service": None}),
+    service_started_by_someone_else_before_the_finishing_step=Row(
+        during=[("drivertool.exe install returned", ("service-start", SERVICE))],
+        exit_code=100, records=[
+            f"W {START}StartService failed to start service '{SERVICE}'. Last error=1056", NOT_STARTED, REBOOT_AT_UI],
+        state={"service": {"state": "running"}}),
+    service_registration_refused=Row(
+        before=[earlier_version_installed, held("service", SERVICE)],
+        exit_code=7, records=[re.compile(
+            r"^E WinMain: Exception Type: Win32Exception, .*Function: ov::ul::UpdatedService::update, "
+            r"File: .*UpdatedService\.cpp, Line: \d+, Error Code : 1072$", re.S)],
+        absent=[re.compile("Main logic returned|Upgrade scenario|activateUpdateModule")],
+        state={"registry": {PRODUCT_KEY: UNCHANGED, DRIVERS_KEY: UNCHANGED, UNINSTALL_KEY: UNCHANGED},
+               "files": {FOLDER_A: UNCHANGED}, "shortcuts": UNCHANGED}),
+    read_only_file_in_the_earlier_folder=Row(
+        before=[earlier_version_installed, file_read_only(FOLDER_A, SUPPORT_TOOL_EXE)],
+        records=[OLD_DATA_REMOVED, DONE],
+        state={"files": {FOLDER_A: ABSENT}, "registry": {SESSION_KEY: {PENDING_RENAMES: ABSENT}}}),
+    product_key_refuses_writes=Row(
+        before=[earlier_version_installed, value_set(PRODUCT_KEY, "UiStartedOnceAfterInstallation", 1),
+                writes_refused(PRODUCT_KEY)],
+        env={"UL_ROOT_DIR": r"C:\Elsewhere", "kelvara_app_name": "Kelvara Next"},
+        records=[OLD_DATA_REMOVED, DONE], state={"registry": {PRODUCT_KEY: UNCHANGED}}),
+    uninstall_entry_refuses_writes=Row(
+        before=[earlier_version_installed, writes_refused(UNINSTALL_KEY)],
+        env={"kelvara_app_name": "Kelvara Next"},
+        records=["I UninstallationEntries::Install: Error creating subkey. It is fine if everything else succeeds. "
+                 "Error = 5",
+                 *[f"E SetRegistryValue: Failed to set {value}. Error = 5"
+                   for value in ("Publisher", "UninstallString", "DisplayIcon", "DisplayName", "DisplayVersion")],
+                 DONE],
+        state={"registry": {UNINSTALL_KEY: UNCHANGED}}),
+    logging_key_refuses_writes=Row(
+        before=[writes_refused(LOGGING_KEY)],
+        records=[DONE], state={"registry": {LOGGING_KEY: {LOG_SIZE_LIMIT: ABSENT}}}),
+    huge_restart_time_operation_list=Row(
+        before=[pending_renames([*ELSEWHERE, IN_NEW, ""])],
+        records=[DONE], state={"registry": {SESSION_KEY: {PENDING_RENAMES: ELSEWHERE}}}),
+    restart_time_operation_list_of_another_type=Row(
+        before=[earlier_version_installed, held("file", rf"{FOLDER_A}\{SUPPORT_TOOL_EXE}"), pending_renames(IN_NEW)],
+        records=[SEQUENCE + "Old data removed: 0", f"E {RENAMES}wrong type", DONE],
+        state={"files": {FOLDER_A: [SUPPORT_TOOL_EXE]}, "registry": {SESSION_KEY: {PENDING_RENAMES: UNCHANGED}}}),
+    client_ignores_the_quit_request=Row(
+        before=[earlier_version_installed, configured(FOLDER_A, CLIENT_EXE, "on_quit=ignore"),
+                running(FOLDER_A, CLIENT_EXE), log_levels(own=5)],
+        records=["D ExecuteApplication::killProcessesByName: Finished waiting with result 258", TERMINATED, DONE],
+        state={"processes": [NEW_SERVICE], "journal": {EARLIER_CLIENT: {"window", "quit received"}}}),
+    customization_with_a_byte_order_mark=Row(
+        customization=b"\xef\xbb\xbfOpenVpnTunnelingDriverName=ovbom\nSdkCompanyName=Acme\n",
+        records=[DONE],
+        state={"registry": {DRIVER_TOOL_KEY: {LAST_OPERATION: f"install Acme Kelvara {TUNNEL_DRIVER}"}}}),
+    customization_with_empty_values=Row(
+        before=[earlier_version_installed],
+        customization=b"SdkCompanyName=\nOpenVpnTapDriverName=\nWintunSupported=\n",
+        records=[f'I ExecuteApplication::executeUtility: Executing: "{FOLDER_A}\\\\{DRIVER_TOOL}" uninstall Orvanta '
+                 'Kelvara ', DONE],
+        state=DRIVER_CHANGE_MARKED),
+    empty_environment_values=Row(
+        env={"kelvara_app_name": "", "UL_ROOT_DIR": ""},
+        records=[DEFAULTED + "kelvara_app_name", DEFAULTED + "UL_ROOT_DIR", DONE],
+        state=product_named(APP_NAME, InstallationRootDirectory=INSTALL_ROOT)),
+    token_without_debug_privilege=Row(
+        before=[earlier_version_installed, running(FOLDER_A, CLIENT_EXE)], no_debug_privilege=True,
+        records=["E ExecuteApplication::enableDebugPrivilege: The token does not have the specified privilege.",
+                 "I ExecuteApplication::enableDebugPrivilege: Adjusted token privilege.", TERMINATED, DONE],
+        state={"processes": [NEW_SERVICE], "journal": {EARLIER_CLIENT: {"window", "quit received", "exit"}}}),
+    log_file_with_a_hard_link=Row(
+        before=[log_hard_linked_to_foreign_file(FOREIGN)],
+        records=[DONE], state={"logs": {"foreign.txt": FOREIGN, LOG_FILE + ".1.log": FOREIGN}}),
+    log_file_with_a_utf16_byte_order_mark=Row(
+        before=[log_file_holding(UTF16_LOG)],
+        records=[DONE], state={"logs": {LOG_FILE + ".1.log": UTF16_LOG}}),
+    log_lock_held_by_another_process=Row(
+        before=[log_lock_held], during=[(3, ("kill", "labtool.exe"))],  # the holder ends while the run goes on
+        whole_log=True,
+        records=[f"I WinMain: Installing kelvara-win32, version {VERSION_B}. title: Kelvara {VERSION_B}", DONE],
+        absent=[re.compile("LOGGING STARTED|ULU")]),
+    explorer_folder_values_missing=Row(
+        before=[explorer_folder_values_missing],
+        records=[DONE], absent=[re.compile("folder path failed")], state=product_named(APP_NAME)),
+    log_root_moved=Row(
+        before=[log_root_moved(LOG_ROOT)], log_root=LOG_ROOT,
+        records=[DONE], state={"logs": UNCHANGED}),
+    log_level_of_the_logs_own_key_first=Row(
+        before=[log_levels(own=5, product=2, machine=1), pending_renames([IN_NEW, "", TEMP, IN_NEW.lower()])],
+        records=[f"D {RENAMES}{FOLDER_B}\\", f"D {RENAMES}found match, skipping lines: [{IN_NEW},]",
+                 f"D {RENAMES}didn't match, copy to buffer [{TEMP},{IN_NEW.lower()}]", DONE],
+        state={"registry": {SESSION_KEY: {PENDING_RENAMES: [TEMP, IN_NEW.lower()]}}}),
+    log_level_0xFFFFFFFF_of_the_product=Row(
+        before=[log_levels(own="1", product=0xFFFFFFFF, machine=5)],  # own: text, no level
+        records=[f"D {RENAMES}Couldn't read {PENDING_RENAMES} value", DONE]),
+    tiny_log_size_limit=Row(
+        before=[value_set(LOGGING_KEY, LOG_SIZE_LIMIT, 1), log_folder_fresh], whole_log=True,
+        records=[DONE], check=rotated_whole),
+    non_ascii_application_name=Row(
+        env={"kelvara_app_name": NAME, "LANG": "C.UTF-8"},  # the Unix side of the variable is UTF-8
+        records=[f'{SEQUENCE}Application name: "{NAME}"', DONE], state=product_named(NAME)),
+)
 
 
-ROWS = [  # up: the earlier version installed first; old/new: stand-in files of its folder and of the new one
-    F("earlier driver tool missing", "DONE", ["E ExecuteApplication::executeUtility: Can't create process: 2", *[
-        f"E {TOOL}{step} returned exception" for step in STEPS], f"{I}Old data removed: 1"],
-      {DRIVERS: {"ovkelvarawintun": "installed"}}, up=OLD, old={r"x64\drivertool64.exe": None}),
-    F("new driver tool missing", "UI", [f"E {TOOL}install returned exception"], {DRIVERS: ABSENT, MARKER: ABSENT},
-      new={r"x64\drivertool64.exe": None}),
-    F("earlier driver tool exits 1", "DONE", [f"I {TOOL}{step} returned 1" for step in STEPS], {MARKER: "true"},
-      up=OLD, old={CONF: "exit_code=1"}),
-    F("new driver tool exits 2", "DONE", [f"I {TOOL}install returned 2"], {MARKER: ABSENT}, new={CONF: "exit_code=2"}),
-    F("new driver tool crashes", "DONE", [f"I {TOOL}install returned -1073741819"], {MARKER: ABSENT},
-      new={CONF: "exit_code=0xC0000005"}),
-    F("new driver tool takes seconds", "DONE", [f"I {TOOL}install returned 0", f"{I}Mark wintun driver installation "
-                                                "completed"], {DRIVERS: {"ovkelvarawintun": "installed"}},
-      new={CONF: "sleep_ms=3000"}),
-    F("service fails its start", "UI", [TIMED_OUT, f"{STATE}1", NOT_STARTED], {"service/state": "stopped"},
-      new={"ovvpnservice.txt": "start=fail"}),
-    F("service stops during start-up", "STOP", [f"{STATE}1", NOT_STARTED, END, f"I ov::ul::UpdatedService::stop: "
-                                                f"{SERVICE} service is stopped"], {"service/state": "stopped"},
-      absent=[TIMED_OUT], up=OLD, new={"ovvpnservice.txt": "start=fail\nstart_pending_ms=1000"},
-      env={"ul_silent_installation": None}),
-    F("service stays start-pending", "UI", [TIMED_OUT, f"{STATE}2", NOT_STARTED], {"service/state": "start pending"},
-      new={"ovvpnservice.txt": "start=hang"}),
-    F("service deleted between registration and stop", "UI", [
-        f"E ov::ul::UpdatedService::makeAutomaticallyRestarteable: Failed to open service for changing: {SERVICE}",
-        re.compile(rf"^W ov::ul::UpdatedService::stop: Can't stop service {SERVICE}, reboot required: .*1060", re.S),
-        f"E {START}Failed to open service {SERVICE}", NOT_STARTED],
-      {"service": None}, up=OLD, on=[("ov::ul::UpdatedService::update", ("service-delete", SERVICE, "nowait"))]),
-    F("service started by someone else before the finishing step", "UI", [
-        f"W {START}StartService failed to start service '{SERVICE}'. Last error=1056", NOT_STARTED],
-      {"service/state": "running"}, on=[("drivertool.exe install returned", ("service-start", SERVICE))]),
-    F("service registration refused", 7, [re.compile(
-        r"^E WinMain: Exception Type: Win32Exception, .*Function: ov::ul::UpdatedService::update, "
-        r"File: .*UpdatedService\.cpp, Line: \d+, Error Code : 1072$", re.S)],
-      keep=[PRODUCT, "old", DRIVERS, f"registry/{UNINSTALL}", "shortcuts"],
-      absent=[re.compile("Main logic returned|Upgrade scenario|activateUpdateModule")],
-      up=OLD, hold=[("service", SERVICE)]),
-    F("read-only file in the earlier folder", "DONE", [f"{I}Old data removed: 1"], {"old": ABSENT, PENDING: ABSENT},
-      up=OLD, prep=lambda t: os.chmod(t.lab.unix(rf"{OLD_DIR}\ovdiag_32.exe"), 0o444)),
-    F("product key refuses writes", "DONE", [f"{I}Old data removed: 1"], keep=[PRODUCT], up=OLD,
-      env={"UL_ROOT_DIR": r"C:\Elsewhere", "kelvara_app_name": "Kelvara Next"},
-      ops=[set_op(PRODUCT[9:], "UiStartedOnceAfterInstallation", 1), ("deny", PRODUCT[9:])]),
-    F("uninstall entry refuses writes", "DONE", [
-        "I UninstallationEntries::Install: Error creating subkey. It is fine if everything else succeeds. Error = 5",
-        *[f"E SetRegistryValue: Failed to set {v}. Error = 5"
-          for v in ("Publisher", "UninstallString", "DisplayIcon", "DisplayName", "DisplayVersion")]],
-      keep=[f"registry/{UNINSTALL}"], up=OLD, env={"kelvara_app_name": "Kelvara Next"}, ops=[("deny", UNINSTALL)]),
-    F("logging key refuses writes", "DONE", state={f"registry/{LOGGING_KEY}/LogMaxSizeKB": ABSENT},
-      ops=[("deny", LOGGING_KEY)]),
-    F("huge restart-time operation list", "DONE", state={PENDING: ELSEWHERE},
-      ops=[set_op(SESSION, PFRO, [*ELSEWHERE, IN_NEW, ""])]),
-    F("restart-time operation list of another type", "DONE", [f"{I}Old data removed: 0", f"E {RENAMES}wrong type"],
-      {"old": ["ovdiag_32.exe"]}, keep=[PENDING], up=OLD, hold=[("file", rf"{OLD_DIR}\ovdiag_32.exe")],
-      ops=[set_op(SESSION, PFRO, IN_NEW)]),
-    F("restart-time operation list without its last NUL", "DONE", state={PENDING: [TEMP_A, TEMP_B]},
-      ops=[set_op(SESSION, PFRO, RAW)]),
-    F("client ignores the quit request", "DONE", [
-        "D ExecuteApplication::killProcessesByName: Finished waiting with result 258", TERMINATED],
-      {"processes": [SERVICE_EXE], rf"journal/{OLD_DIR}\Kelvara.exe": {"window", "quit received"}}, up=OLD,
-      old={"Kelvara.txt": "on_quit=ignore"}, start=[rf"{OLD_DIR}\Kelvara.exe"], ops=[set_op(PER_LOG, "LogLevel", 5)]),
-    F("customization with a byte-order mark", "DONE", state={LAST_OPERATION: "install Acme Kelvara ovkelvarawintun"},
-      conf=b"\xef\xbb\xbfOpenVpnTunnelingDriverName=ovbom\nSdkCompanyName=Acme\n"),
-    F("customization with CR LF line ends", "DONE", state={LAST_OPERATION: "install Acme Vpn ovcrlf"},
-      conf=b"SdkCompanyName=Acme\r\nSdkProductName=Vpn\r\nOpenVpnTunnelingDriverName=ovcrlf\r\n"),
-    F("customization with a repeated key", "DONE", state={DRIVERS: {"second": "installed"}},
-      conf=b"OpenVpnTunnelingDriverName=first\nOpenVpnTunnelingDriverName=second"),
-    F("customization with empty values", "DONE", [f'I ExecuteApplication::executeUtility: Executing: "{OLD_DIR}\\\\'
-                                                  'x64\\drivertool64.exe" uninstall Orvanta Kelvara '], {MARKER: "true"},
-      up=OLD, conf=b"SdkCompanyName=\nOpenVpnTapDriverName=\nWintunSupported=\n"),
-    F("empty environment values", "DONE", [f"{DEFAULTED}{v}" for v in ("kelvara_app_name", "UL_ROOT_DIR")],
-      {f"{PRODUCT}/ProductName": "Kelvara", f"{PRODUCT}/InstallationRootDirectory": INSTALL_ROOT,
-       f"registry/{UNINSTALL}/DisplayName": "Kelvara", r"shortcuts/Desktop\Kelvara.lnk/target": CLIENT},
-      env={"kelvara_app_name": "", "UL_ROOT_DIR": ""}),
-    F("environment values of 1,022 and 1,023 characters", "DONE", [f"{DEFAULTED}kelvara_app_name"],
-      {f"{PRODUCT}/ProductName": "Kelvara", f"{PRODUCT}/InstallationRootDirectory": LONG},
-      absent=[re.compile("default value for UL_ROOT_DIR")], env={"UL_ROOT_DIR": LONG, "kelvara_app_name": "n" * 1023}),
-    F("token without SeDebugPrivilege", "DONE", [
-        "E ExecuteApplication::enableDebugPrivilege: The token does not have the specified privilege.",
-        "I ExecuteApplication::enableDebugPrivilege: Adjusted token privilege.", TERMINATED],
-      {"processes": [SERVICE_EXE], rf"journal/{OLD_DIR}\Kelvara.exe": {"window", "quit received", "exit"}},
-      up=OLD, start=[rf"{OLD_DIR}\Kelvara.exe"], no_debug_privilege=True),
-    F("log file with a hard link", "DONE", state={"logs/foreign.txt": FOREIGN, "logs/install-kelvara-win32.1.log":
-                                                  FOREIGN}, prep=hard_linked_log),
-    F("log file with a UTF-16 byte-order mark", "DONE", state={"logs/install-kelvara-win32.1.log": UTF16_LOG},
-      prep=lambda t: Path(fresh_log(t) + ".log").write_bytes(UTF16_LOG)),
-    F("log lock held by another process", "DONE", [f"I WinMain: Installing kelvara-win32, version {NEW}. title: "
-                                                   f"Kelvara {NEW}"], absent=[re.compile("LOGGING STARTED|ULU")],
-      prep=held_lock, on=[(3, ("kill", "labtool.exe"))], whole=True),
-    F("Explorer folder values missing", "DONE", state={r"shortcuts/Desktop\Kelvara.lnk/target": CLIENT,
-                                                       r"shortcuts/Programs\Kelvara\Kelvara.lnk/target": CLIENT},
-      absent=[re.compile("folder path failed")], prep=explorer_values_missing),
-    F("log root moved", "DONE", keep=["logs"], ops=[set_op(LOGGING_KEY, "RootPath", LOG_ROOT)],
-      prep=lambda t: fresh_log(t, str(t.lab.unix(LOG_ROOT) / "x")),
-      log_base=rf"{LOG_ROOT}\{LOG_NAME}"),
-    F("log level of the log's own key first", "DONE", [
-        f"D {RENAMES}{NEW_DIR}\\", f"D {RENAMES}found match, skipping lines: [{IN_NEW},]",
-        f"D {RENAMES}didn't match, copy to buffer [{TEMP_A},{IN_NEW.lower()}]"], {PENDING: [TEMP_A, IN_NEW.lower()]},
-      ops=[set_op(PER_LOG, "LogLevel", 5), set_op(PER_PRODUCT, "LogLevel", 2), set_op(LOGGING_KEY, "LogLevel", 1),
-           set_op(SESSION, PFRO, [IN_NEW, "", TEMP_A, IN_NEW.lower()])]),
-    F("log level 0xFFFFFFFF of the product", "DONE", [f"D {RENAMES}Couldn't read {PFRO} value"],
-      ops=[set_op(PER_LOG, "LogLevel", "1"), set_op(PER_PRODUCT, "LogLevel", 0xFFFFFFFF),
-           set_op(LOGGING_KEY, "LogLevel", 5)]),
-    F("tiny log size limit", "DONE", ops=[set_op(LOGGING_KEY, "LogMaxSizeKB", 1)], prep=fresh_log, whole=True,
-      check=rotated_whole),
-    F("non-ASCII application name", "DONE", [f'{I}Application name: "{NAME}"'], {
-        f"{PRODUCT}/ProductName": NAME, f"registry/{UNINSTALL}/DisplayName": NAME,
-        rf"shortcuts/Desktop\{NAME}.lnk/target": CLIENT, rf"shortcuts/Programs\{NAME}\{NAME}.lnk/target": CLIENT},
-      env={"kelvara_app_name": NAME, "LANG": "C.UTF-8"}),  # the Unix side of the variable is UTF-8
-]
-
-
-def at(state, path):
-    for part in filter(None, path.split("/")):
-        state = state.get(part, ABSENT) if isinstance(state, dict) else ABSENT
-    return state
-
-
-class FaultRows(unittest.TestCase):
-    lab = Lab()
-    RUN = ("env", "restricted", "no_debug_privilege", "on")  # what a row hands to the run itself
-
-    def probe(self):  # with the earlier folder, the machine log's files and each program's journal events
-        lab, logs, old = self.lab, Path(self.lab.log_base()).parent, self.lab.unix(OLD_DIR)
-        events = [line.split(": ", 1) for line in lab.journal()]
-        return {**lab.probe(), "old": sorted(os.listdir(old)) if old.exists() else ABSENT,
-                "logs": {p.name: p.read_bytes() for p in logs.glob("*")},
-                "journal": {exe: {e for x, e in events if x == exe} for exe, _ in events}}
-
-    def row(self, name, end, log, state, keep, absent, setup):
-        lab, s = self.lab, setup
-        lab.reset()
-        if "up" in s:
-            self.assertEqual(lab.install(lab.unpack(s["up"])).exit_code, 0)
-        folder = lab.unpack(NEW, customization=s.get("conf"))
-        for version, files in ((OLD_DIR, s.get("old", {})), (NEW_DIR, s.get("new", {}))):
-            for file, text in files.items():
-                path = lab.unix(version) / file.replace("\\", "/")
-                path.unlink() if text is None else path.write_text(text)
-        lab.apply(*s.get("ops", ()))
-        for what in s.get("hold", ()):
-            lab.hold(*what)
-        for exe in s.get("start", ()):
-            lab.start(exe)
-        s.get("prep", lambda t: None)(self)
-        before = self.probe()
-        run = lab.install(folder, **{k: s[k] for k in self.RUN if k in s})
-        if "log_base" in s or s.get("whole"):  # the records of a log elsewhere, or of every generation
-            lines, last = lab.log_lines(str(lab.unix(s["log_base"])) if "log_base" in s else lab.log_base())
-            run = run._replace(log=parse_records(lines[0 if s.get("whole") else last:]))
-        code, last = ENDINGS.get(end, (end, None))
-        self.assertEqual(run.exit_code, code, [r.text for r in run.log])
-        wanted = [*log, *([] if END in log else [END]), f"I WinMain: Returning: {code}"]
-        expect_log(run, [last if want is END else want for want in wanted if want is not END or last], absent)
-        after = self.probe()
-        for path, want in state.items():
-            self.assertEqual(at(after, path), want, path)
-        for path in keep:
-            self.assertEqual(at(after, path), at(before, path), path)
-        s.get("check", lambda t, r: None)(self, run)
-
-    def test_faults(self):
-        for row in ROWS:
-            with self.subTest(row["name"]):
-                try:
-                    self.row(**row)
-                finally:
-                    self.doCleanups()
-        self.lab.reset()  # nothing held or running stays behind
+class FaultRows(RowTests, rows=ROWS):
+    """One test per row: python3 -m unittest test_faults.FaultRows.test_earlier_driver_tool_missing runs one."""

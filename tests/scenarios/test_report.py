@@ -7,7 +7,8 @@ from mainjob.timeline import timeline
 
 A, B, T, U = r"C:\K\A", r"C:\K\B", r"\\drivertool32.exe", "ov::ul::UpdatedService::"
 K = r"SOFTWARE\Wow6432Node\K"  # a key of the 32-bit view, as the probe names it
-EXE, KILL = "ExecuteApplication::executeUtility: ", "ExecuteApplication::killProcessesByName: Terminating process: 7. exe: "
+EXE = "ExecuteApplication::executeUtility: "
+KILL = "ExecuteApplication::killProcessesByName: Terminating process: 7. exe: "
 UPGRADE = [(0, "***  LOGGING STARTED  ***"), (2, "WinMain: Executing main logic..."), (10, U + "update: S is updated"),
            (125, U + "stop: S service is stopped"), (126, "MainLogic::execute: Upgrade scenario in A"),
            (130, f'{EXE}Executing: "{A}{T}" uninstall O K w'), (170, f"{EXE}{A}{T} exit code 0"),
@@ -31,13 +32,15 @@ AFTER = {"registry": {K: {"AppPath": B, "Log": {"type": 0, "hex": ""}}, K + r"\m
                       PENDING[0]: {PENDING[1]: [r"\??\C:\x", "", A + r"\f", "", r"C:\y", r"C:\z"]}},
          "service": dict(BEFORE["service"], image=B), "processes": [], "files": {"C:\\K": []},
          "shortcuts": {"K.lnk": {"target": B, "app_user_model_id": None}}}
-JOURNAL = [rf'{B}\drivertool32.exe: command line "{B}{T}" install O K w', rf"{B}\drivertool32.exe: working directory {B}"]
-DIFFERENCE = [("registry", line) for line in (r"HKLM\SOFTWARE\K (32-bit view)", "  ~ AppPath", f'      was "{A}"', f'      now "{B}"',
+JOURNAL = [rf'{B}\drivertool32.exe: command line "{B}{T}" install O K w',
+           rf"{B}\drivertool32.exe: working directory {B}"]
+DIFFERENCE = [("registry", line) for line in (r"HKLM\SOFTWARE\K (32-bit view)", "  ~ AppPath",
+                                              f'      was "{A}"', f'      now "{B}"',
                                               "  + Log = type 0, bytes (none)", "  - Old (was 1)",
                                               r"key added: HKLM\SOFTWARE\K\m (32-bit view)")] + [
     ("service", f"image path: {A} -> {B}"), ("service", "start type: 2 (automatic)"), ("service", "state: running"),
     ("shortcuts", "changed: K.lnk"), ("shortcuts", f"    target was {A}"), ("shortcuts", f"    target {B}"),
-    ("shortcuts", "    AppUserModelID not stored by Wine"), ("files", rf"removed: C:\K\A" "\\"),
+    ("shortcuts", "    AppUserModelID not stored by Wine"), ("files", "removed: C:\\K\\A\\"),
     ("restart", rf"delete {A}\f"), ("restart", r"move C:\y -> C:\z"), ("processes", rf"stopped: {A}\k.exe"),
     ("driver tool", f'"{B}{T}" install O K w'), ("driver tool", f"    in {B}")]
 
@@ -47,7 +50,8 @@ class Report(unittest.TestCase):
         for name, rows, journal, steps in TIMELINES:
             with self.subTest(name):
                 log = parse_records(f"2026-01-01 00:00:{ms / 1000:06.3f} [0001.0001]  I: {text}" for ms, text in rows)
-                self.assertEqual([(s.name, s.start, s.ms, [i.ms for i in s.items]) for s in timeline(log, journal)], steps)
+                found = [(s.name, s.start, s.ms, [i.ms for i in s.items]) for s in timeline(log, journal)]
+                self.assertEqual(found, steps)
 
     def test_difference(self):
         self.assertEqual(difference(BEFORE, AFTER, JOURNAL), DIFFERENCE)

@@ -3,7 +3,7 @@ endings, customization and naming variants, the same version twice, the update p
 import re
 import unittest
 
-from lab import (ABSENT, INSTALL_ROOT, LOGGING_KEY as LOGGING, PRODUCT_KEY as PRODUCT, RUN_KEY, SERVICE,
+from lab import (ABSENT, INSTALL_ROOT, LOGGING_KEY as LOGGING, PRODUCT_KEY as PRODUCT, RUN_KEY,
                  UNINSTALL_KEY as ARP, UNINSTALL_KEY_64, UPDATES, VERSION_A as A, VERSION_B as B, Lab,
                  driver_tool_calls, expect_log, expect_state, set_op)
 
@@ -113,7 +113,8 @@ class SequenceRows(unittest.TestCase):
                          SEQ + "drivertool.exe calloutuninstall returned 0",
                          re.compile(r"Terminating process: \d+\. exe: Kelvara\.exe"),
                          re.compile(r"Terminating process: \d+\. exe: openvpn\.exe"),
-                         SEQ + "Remove KelvaraAutoStart registry succeeded:1", SEQ + "drivertool.exe install returned 0",
+                         SEQ + "Remove KelvaraAutoStart registry succeeded:1",
+                         SEQ + "drivertool.exe install returned 0",
                          SEQ + "Old data removed: 1", SEQ + "DONE."])
 
     def test_upgrade_over_an_app_path_naming_a_file(self):
@@ -170,10 +171,11 @@ class SequenceRows(unittest.TestCase):
                          ("stopped", []))
 
     def test_customizations(self):
+        UNINSTALL = "uninstall Orvanta Kelvara "
         for text, removals in (
-                (b"WintunSupported=0\nOpenVpnTapDriverName=ovkelvaratap", ["uninstall Orvanta Kelvara ovkelvarawintun"]),
-                (b"OpenVpnTapDriverName=ovkelvarawintun", ["uninstall Orvanta Kelvara ovkelvarawintun"]),
-                (b"SdkProductName=Kelvara", ["uninstall Orvanta Kelvara ovkelvarawintun", "uninstall Orvanta Kelvara "]),
+                (b"WintunSupported=0\nOpenVpnTapDriverName=ovkelvaratap", [f"{UNINSTALL}ovkelvarawintun"]),
+                (b"OpenVpnTapDriverName=ovkelvarawintun", [f"{UNINSTALL}ovkelvarawintun"]),
+                (b"SdkProductName=Kelvara", [f"{UNINSTALL}ovkelvarawintun", UNINSTALL]),
                 (b"SdkCompanyName=Acme\nSdkProductName=Tunnel\nOpenVpnTunnelingDriverName=acmetun",
                  ["uninstall Acme Tunnel acmetun", "uninstall Acme Tunnel "])):
             with self.subTest(text):
@@ -205,7 +207,8 @@ class SequenceRows(unittest.TestCase):
         self.lab.start(folder + r"\Kelvara.exe")
         run = self.lab.install(folder)
         expect_log(run, [f"{SEQ}Upgrade scenario, old installation detected in: {folder.lower()}\\",
-                         f'I ExecuteApplication::executeUtility: Executing: "{folder.lower()}\\\\x64\\drivertool64.exe" '
+                         'I ExecuteApplication::executeUtility: Executing: '
+                         f'"{folder.lower()}\\\\x64\\drivertool64.exe" '
                          "calloutuninstall Orvanta Kelvara ovkelvarawfpcallout",
                          re.compile(r"Terminating process: \d+\. exe: Kelvara\.exe"),
                          f"{SEQ}Old data kept: {folder.lower()}\\ is the folder of this installation",
@@ -216,7 +219,8 @@ class SequenceRows(unittest.TestCase):
         packages = ("1.0", "2.0", "3.0", "4.0-rc")
         self.lab.apply(*[("set", f"{UPDATES}\\{p}", "", 1, "") for p in packages])
         _, run = self.version("2.0")
-        expect_log(run, ["I activateUpdateModule: Deactivating update 1.0", "I activateUpdateModule: Activating update 2.0",
+        expect_log(run, ["I activateUpdateModule: Deactivating update 1.0",
+                         "I activateUpdateModule: Activating update 2.0",
                          "I activateUpdateModule: Deactivating update 3.0",
                          "I activateUpdateModule: Deactivating update 4.0-rc"])
         # The version compares with letter case: 4.0-RC is not the package 4.0-rc.

@@ -1,5 +1,6 @@
 """The lab's names for the product's machine, defined once: versions, registry keys as the probe names them
-(in the 64-bit view, where the 32-bit view of SOFTWARE is SOFTWARE\\Wow6432Node), executables, folders."""
+(in the 64-bit view, where the 32-bit view of SOFTWARE is SOFTWARE\\Wow6432Node), executables, folders, and
+the records that end the sequence."""
 
 VERSION_A = "2.68.0.0"  # an earlier version on the machine
 VERSION_B = "2.69.35.0"  # the project version (CMakeLists.txt); Lab.version() reads the build's
@@ -27,13 +28,16 @@ DEFAULT_ROOT = r"C:\Program Files (x86)\Orvanta"  # what the probe lists
 INSTALL_ROOT = DEFAULT_ROOT + r"\Kelvara"  # UL_ROOT_DIR of the runs, holding the version folders
 LOG_NAME = r"Orvanta\NS\clp\Log\Kelvara\install-kelvara-win32"
 JOURNAL = r"C:\ovlab\journal.log"
+CLIENT_EXE = "Kelvara.exe"
+SERVICE_EXE = "ovvpnservice.exe"
+SUPPORT_TOOL_EXE = "ovdiag_32.exe"
 PROGRAMS = (
-    "Kelvara.exe",
+    CLIENT_EXE,
     "openvpn.exe",
-    "ovvpnservice.exe",
+    SERVICE_EXE,
     "drivertool32.exe",
     "drivertool64.exe",
-    "ovdiag_32.exe",
+    SUPPORT_TOOL_EXE,
     "ovvpnuninstall.exe",
     "install-kelvara.exe",
 )
@@ -48,3 +52,21 @@ PRODUCT_KEYS = (
 )
 PRODUCT_VALUES = ((RUN_KEY, "KelvaraAutoStart"), (RUN_KEY_64, "KelvaraAutoStart"), (SESSION_KEY, PENDING_RENAMES))
 DRIVER_TOOL = r"x64\drivertool64.exe"  # what the 32-bit installer runs on 64-bit Windows
+
+# The version folders of the runs, and what the product and its stand-ins name.
+FOLDER_A = INSTALL_ROOT + "\\" + VERSION_A
+FOLDER_B = INSTALL_ROOT + "\\" + VERSION_B
+APP_NAME = "Kelvara"  # kelvara_app_name as the framework passes it, and the product's default
+TUNNEL_DRIVER = "ovkelvarawintun"  # the tunneling driver's default name
+DRIVER_CHANGE_DONE = "TunnelingDriverChangeDone"  # product value: the new driver is installed
+DRIVERS_KEY = DRIVER_TOOL_KEY + r"\Drivers"  # the stand-in driver tool's installed drivers
+LAST_OPERATION = "LastOperation"  # value of DRIVER_TOOL_KEY: the stand-in driver tool's last arguments
+PRODUCT_LOGGING_KEY = LOGGING_KEY + r"\Kelvara"  # the product's log settings, below the machine's
+OWN_LOGGING_KEY = PRODUCT_LOGGING_KEY + r"\install-kelvara-win32"  # this log's own settings
+LOG_SIZE_LIMIT = "LogMaxSizeKB"  # value of the logging keys
+
+# The sequence's records begin so, and its three endings.
+SEQUENCE = "I MainLogic::execute: "
+DONE = SEQUENCE + "DONE."
+REBOOT_AT_UI = SEQUENCE + "DONE. Reboot requested. Handle notification at UI side"
+REBOOT_STOP = SEQUENCE + "DONE. Reboot requested. Stop product"

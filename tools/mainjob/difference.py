@@ -60,7 +60,8 @@ def _registry(before, after):
         elif now is ABSENT:
             out.append(("registry", f"  - {name} (was {show(was)})"))
         else:
-            out += [("registry", f"  ~ {name}"), ("registry", f"      was {show(was)}"), ("registry", f"      now {show(now)}")]
+            out += [("registry", f"  ~ {name}"), ("registry", f"      was {show(was)}"),
+                    ("registry", f"      now {show(now)}")]
     return out
 
 
@@ -68,6 +69,7 @@ def _service(before, after):
     old, new = before.get("service") or {}, after.get("service") or {}
     if old == new:
         return [("service", "unchanged" if new else "not registered")]
+
     def text(field, value):
         return "(none)" if value is None else f"{value} ({START_TYPES.get(value, '?')})" if field == "start_type" \
             else str(value)

@@ -37,7 +37,8 @@ def chart(title, steps):
         parts.append(f'<text x="{LEFT + BARS + 6}" y="{y + 13}">{s.ms} ms</text>')
     axis = ROW * len(steps) + 8
     parts.append(f'<line class="axis" x1="{LEFT}" y1="{axis}" x2="{LEFT + BARS}" y2="{axis}"/>')
-    parts += [f'<text x="{LEFT + BARS * k / 4:.1f}" y="{axis + 14}" text-anchor="middle">{round(total * k / 4)} ms</text>'
+    parts += [f'<text x="{LEFT + BARS * k / 4:.1f}" y="{axis + 14}" text-anchor="middle">'
+              f'{round(total * k / 4)} ms</text>'
               for k in range(5)]
     return f"<h2>{escape(title)}</h2>\n" + "\n".join(parts) + "\n</svg>"
 

@@ -24,12 +24,14 @@ def _is(function, *prefixes):
 STEPS = (
     ("entry", lambda r: r.function == "" and "LOGGING STARTED" in r.message),
     ("start checks", _is("WinMain", "Executing main logic")),
-    ("service registration", lambda r: r.function in ("ov::ul::UpdatedService::create", "ov::ul::UpdatedService::update")),
+    ("service registration",
+     lambda r: r.function in ("ov::ul::UpdatedService::create", "ov::ul::UpdatedService::update")),
     ("upgrade detection, old components", _is("MainLogic::execute", "First time installation", "Upgrade scenario")),
-    ("old shortcuts", lambda r: r.function.startswith("ShortcutCreator::") or r.function == "::ReadKelvaraRegistryValue"),
+    ("old shortcuts",
+     lambda r: r.function.startswith("ShortcutCreator::") or r.function == "::ReadKelvaraRegistryValue"),
     ("product values", _is("MainLogic::execute", "Remove KelvaraAutoStart")),
-    ("driver installation", lambda r: re.match(r'drivertool\.exe install returned|Executing: .*drivertool(32|64)\.exe" install ',
-                                               r.message)),
+    ("driver installation",
+     lambda r: re.match(r'drivertool\.exe install returned|Executing: .*drivertool(32|64)\.exe" install ', r.message)),
     ("shell entries", lambda r: r.function.startswith("UninstallationEntries::")),
     ("finishing", lambda r: r.function in ("ov::ul::ServiceBase::startService", "ov::ul::UpdatedService::start",
                                            "ov::ul::WaitForServiceStatus")
@@ -93,7 +95,8 @@ def _items(log, at, journal):
             # The probes run until the next record, or until the next process's own wait began.
             following = TERMINATING.match(log[i + 1].message) if i + 1 < len(log) else None
             upto = (at[i + 1] - (quit_wait(following.group(1)) if following else 0)) if i + 1 < len(log) else at[i]
-            out.append((i, Item("wait", f"{name}: probes until gone", at[i], min(PROBE_BUDGET_MS, _polls(upto - at[i])))))
+            probes = min(PROBE_BUDGET_MS, _polls(upto - at[i]))
+            out.append((i, Item("wait", f"{name}: probes until gone", at[i], probes)))
     return out
 
 
