@@ -4,7 +4,7 @@ import re
 import unittest
 
 from lab import ABSENT, DRIVER_TOOL, LOGGING_KEY, MODULES_KEY, PRODUCT_KEY, RUN_KEY, UPDATES, Lab, set_op
-from lab import VERSION_A as A, VERSION_B as B, driver_tool_calls, expect_log, expect_state
+from lab import VERSION_A as A, VERSION_B as B, expect_log, expect_state
 
 STEPS = ("uninstall", "uninstall old tap", "calloutuninstall")  # the earlier tool's removals
 TOOL_FAILS = [f"E drivertool.exe {step} returned exception" for step in STEPS]
@@ -33,11 +33,6 @@ class ConformanceRows(unittest.TestCase):
         result = self.lab.install(folder, **run)
         self.assertEqual(result.exit_code, exit_code, "\n".join(r.text for r in result.log))
         return folder, result
-
-    def tools_run(self):
-        """(version folder, arguments, working folder) of each driver tool run."""
-        calls = driver_tool_calls(self.lab.journal())
-        return [(exe[: -len(DRIVER_TOOL) - 1], line.split('" ', 1)[1], cwd) for exe, line, cwd in calls]
 
     def test_this_installation_named_another_way_or_held_is_kept(self):
         folder, _ = self.run_version(B)
@@ -68,7 +63,7 @@ class ConformanceRows(unittest.TestCase):
         folder, run = self.run_version(B)
         unused = f"W Earlier folder not used: {unexpanded} is not an absolute local path"
         expect_log(run, seq(unused, *TOOL_FAILS, "Old data removed: 0", "DONE."))
-        self.assertEqual([f for f, *_ in self.tools_run()], [earlier, folder])  # A's install, B's install
+        self.assertEqual([f for f, *_ in self.lab.tool_runs()], [earlier, folder])  # A's install, B's install
         self.assertIn(earlier + r"\Kelvara.exe", self.lab.probe()["processes"])
 
     def test_interrupted_upgrade_resumes_from_the_recorded_folder(self):
@@ -79,7 +74,8 @@ class ConformanceRows(unittest.TestCase):
         _, run = self.run_version(B, folder=folder)
         resumed, detected = "Resuming the interrupted upgrade from ", "Upgrade scenario, old installation detected in: "
         expect_log(run, seq(resumed + earlier, detected + earlier, "Old data removed: 1"))
-        self.assertEqual([(f, c) for f, _, c in self.tools_run()[1:]], [(earlier, earlier)] * 3 + [(folder, folder)])
+        runs = [(f, c) for f, _, c in self.lab.tool_runs()[1:]]
+        self.assertEqual(runs, [(earlier, earlier)] * 3 + [(folder, folder)])
         self.assertFalse(self.lab.unix(earlier).exists())
         expect_state(self.lab.probe(), {"registry": {PRODUCT_KEY: {"UpgradeFromPath": ABSENT}}})
 
@@ -99,7 +95,7 @@ class ConformanceRows(unittest.TestCase):
                 ignored = f"W UpgradeFromPath ignored and deleted: {recorded} {reason}"
                 expect_log(run, seq(ignored, f"Upgrade scenario, old installation detected in: {folder}"))
                 expect_state(self.lab.probe(), {"registry": {PRODUCT_KEY: {"UpgradeFromPath": ABSENT}}})
-        self.assertEqual({f for f, *_ in self.tools_run()}, {folder})
+        self.assertEqual({f for f, *_ in self.lab.tool_runs()}, {folder})
         self.assertTrue(all(self.lab.unix(f).exists() for f in (foreign, toolless)))
         self.assertIn(foreign + r"\Kelvara.exe", self.lab.probe()["processes"])
 
@@ -132,5 +128,5 @@ class ConformanceRows(unittest.TestCase):
         detected = f"Upgrade scenario, old installation detected in: {earlier}\\"
         autostart = "Remove KelvaraAutoStart registry succeeded:0"
         expect_log(run, seq(detected, "drivertool.exe uninstall old tap returned 0", autostart, "Old data removed: 1"))
-        self.assertEqual(self.tools_run()[2][1], "uninstall Orvanta Kelvara OVKELVARAWINTUN")
+        self.assertEqual(self.lab.tool_runs()[2][1], "uninstall Orvanta Kelvara OVKELVARAWINTUN")
         self.assertIn(sibling + r"\Kelvara.exe", self.lab.probe()["processes"])

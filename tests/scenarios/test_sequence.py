@@ -3,7 +3,7 @@ endings, customization and naming variants, the same version twice, the update p
 import re
 import unittest
 
-from lab import (ABSENT, INSTALL_ROOT, LOGGING_KEY as LOGGING, PRODUCT_KEY as PRODUCT, RUN_KEY,
+from lab import (ABSENT, DRIVER_TOOL, INSTALL_ROOT, LOGGING_KEY as LOGGING, PRODUCT_KEY as PRODUCT, RUN_KEY,
                  UNINSTALL_KEY as ARP, UNINSTALL_KEY_64, UPDATES, VERSION_A as A, VERSION_B as B, Lab,
                  driver_tool_calls, expect_log, expect_state, set_op)
 
@@ -47,14 +47,11 @@ class SequenceRows(unittest.TestCase):
         return folder, result
 
     def tool_calls(self):
-        """(version folder of the tool, arguments, working folder) of each driver tool run; the 32-bit installer
-        on 64-bit Windows runs x64\\drivertool64.exe, quoted, with two backslashes at the join."""
-        calls = []
-        for exe, command, working_folder in driver_tool_calls(self.lab.journal()):
-            folder = exe.rsplit("\\", 2)[0]
-            self.assertTrue(command.startswith(f'"{folder}\\\\x64\\drivertool64.exe" '), command)
-            calls.append((folder, command.split('" ', 1)[1], working_folder))
-        return calls
+        """The driver tool runs: the 32-bit installer runs x64\\drivertool64.exe, quoted, with two backslashes at
+        the join."""
+        for exe, command, _ in driver_tool_calls(self.lab.journal()):
+            self.assertTrue(command.startswith(f'"{exe[:-len(DRIVER_TOOL) - 1]}\\\\{DRIVER_TOOL}" '), command)
+        return self.lab.tool_runs()
 
     def test_first_installation_marks_the_installed_update_package(self):
         self.lab.apply(*[("set", f"{UPDATES}\\{p}", "", 1, "") for p in ("2.0.0.0", B, "3.0.0.0")])

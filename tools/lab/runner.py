@@ -13,6 +13,7 @@ from logstory.records import parse_records
 
 from .vocabulary import (
     DEFAULT_ROOT,
+    DRIVER_TOOL,
     INSTALL_ROOT,
     JOURNAL,
     LOG_NAME,
@@ -179,6 +180,11 @@ class Lab:
 
     def journal(self):
         return self.unix(JOURNAL).read_text("utf-8", "replace").splitlines() if self.unix(JOURNAL).exists() else []
+
+    def tool_runs(self):
+        """(version folder, arguments, working folder) of each run of a version's driver tool so far."""
+        calls = driver_tool_calls(self.journal())
+        return [(exe[: -len(DRIVER_TOOL) - 1], line.split('" ', 1)[1], cwd) for exe, line, cwd in calls]
 
     def _lab_settings(self):  # records mirrored to a debugger, for labtool run --on
         return [set_op(LOGGING_KEY + r"\Kelvara\install-kelvara-win32", "DebugOutputLogging", 1)]
