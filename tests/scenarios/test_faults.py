@@ -7,13 +7,15 @@ from pathlib import Path
 from lab import (ABSENT, APP_NAME, CLIENT_EXE, DONE, DRIVER_CHANGE_DONE, DRIVER_TOOL, DRIVER_TOOL_KEY, DRIVERS_KEY,
                  FOLDER_A, FOLDER_B, INSTALL_ROOT, LAST_OPERATION, LOG_NAME, LOG_SIZE_LIMIT, LOGGING_KEY,
                  PENDING_RENAMES, PRODUCT_KEY, REBOOT_AT_UI, REBOOT_STOP, RECORD, SEQUENCE, SERVICE, SERVICE_EXE,
-                 SESSION_KEY, SUPPORT_TOOL_EXE, TUNNEL_DRIVER, UNCHANGED, UNINSTALL_KEY, VERSION_B)
+                 SESSION_KEY, SUPPORT_TOOL_EXE, TUNNEL_DRIVER, UNCHANGED, UNINSTALL_KEY, VERSION_A, VERSION_B)
 from lab import (DRIVER_CHANGE_MARKED, DRIVER_CHANGE_NOT_MARKED, DRIVER_INSTALLED, Row, RowTests, configured,
                  earlier_version_installed, explorer_folder_values_missing, file_missing, file_read_only, held,
                  log_file_holding, log_folder_fresh, log_hard_linked_to_foreign_file, log_levels, log_lock_held,
                  log_root_moved, pending_renames, product_named, running, value_set, writes_refused)
 
 TOOL = "MainLogic::execute: drivertool.exe "
+FIRST, UPGRADE = f"first installation of {VERSION_B}", f"upgrade from {VERSION_A} to {VERSION_B}"  # the explainer's
+SERVICE_REBOOT = "reboot needed because the service did not start"
 CANNOT_START_TOOL = "E ExecuteApplication::executeUtility: Can't create process: 2"
 OLD_DATA_REMOVED = SEQUENCE + "Old data removed: 1"
 START = "ov::ul::ServiceBase::startService: "
@@ -50,22 +52,27 @@ ROWS = dict(
         before=[earlier_version_installed, file_missing(FOLDER_A, DRIVER_TOOL)],
         # the last removal's record: each removal stands alone
         records=[CANNOT_START_TOOL, f"E {TOOL}calloutuninstall returned exception", OLD_DATA_REMOVED, DONE],
-        state=DRIVER_INSTALLED),
+        state=DRIVER_INSTALLED,
+        verdict=f"{UPGRADE}: complete; 6 warnings or errors"),
     new_driver_tool_missing=Row(
         before=[file_missing(FOLDER_B, DRIVER_TOOL)],
         exit_code=100, records=[CANNOT_START_TOOL, f"E {TOOL}install returned exception", REBOOT_AT_UI],
-        state={"registry": {DRIVERS_KEY: ABSENT, PRODUCT_KEY: {DRIVER_CHANGE_DONE: ABSENT}}}),
+        state={"registry": {DRIVERS_KEY: ABSENT, PRODUCT_KEY: {DRIVER_CHANGE_DONE: ABSENT}}},
+        verdict=f"{FIRST}: complete, reboot needed because the driver tool could not be run; 2 warnings or errors"),
     earlier_driver_tool_exits_1=Row(
         before=[earlier_version_installed, configured(FOLDER_A, DRIVER_TOOL, "exit_code=1")],
         records=[f"I {TOOL}uninstall returned 1", f"I {TOOL}uninstall old tap returned 1",
                  f"I {TOOL}calloutuninstall returned 1", DONE],
-        state=DRIVER_CHANGE_MARKED),
+        state=DRIVER_CHANGE_MARKED,
+        verdict=f"{UPGRADE}: complete"),
     new_driver_tool_exits_2=Row(
         before=[configured(FOLDER_B, DRIVER_TOOL, "exit_code=2")],
-        records=[f"I {TOOL}install returned 2", DONE], state=DRIVER_CHANGE_NOT_MARKED),
+        records=[f"I {TOOL}install returned 2", DONE], state=DRIVER_CHANGE_NOT_MARKED,
+        verdict=f"{FIRST}: complete"),
     new_driver_tool_crashes=Row(
         before=[configured(FOLDER_B, DRIVER_TOOL, "exit_code=0xC0000005")],
-        records=[f"I {TOOL}install returned -1073741819", DONE], state=DRIVER_CHANGE_NOT_MARKED),
+        records=[f"I {TOOL}install returned -1073741819", DONE], state=DRIVER_CHANGE_NOT_MARKED,
+        verdict=f"{FIRST}: complete"),
     new_driver_tool_takes_seconds=Row(
         before=[configured(FOLDER_B, DRIVER_TOOL, "sleep_ms=3000")],
         records=[f"I {TOOL}install returned 0", SEQUENCE + "Mark wintun driver installation completed", DONE],
@@ -73,17 +80,20 @@ ROWS = dict(
     service_fails_its_start=Row(
         before=[configured(FOLDER_B, SERVICE_EXE, "start=fail")],
         exit_code=100, records=[TIMED_OUT, NOT_STARTED_IN_STATE + "1", NOT_STARTED, REBOOT_AT_UI],
-        state={"service": {"state": "stopped"}}),
+        state={"service": {"state": "stopped"}},
+        verdict=f"{FIRST}: complete, {SERVICE_REBOOT}; 3 warnings or errors"),
     service_stops_during_start_up=Row(
         before=[earlier_version_installed, configured(FOLDER_B, SERVICE_EXE, "start=fail\nstart_pending_ms=1000")],
         env={"ul_silent_installation": None},
         exit_code=100, records=[NOT_STARTED_IN_STATE + "1", NOT_STARTED, REBOOT_STOP,
                                 f"I ov::ul::UpdatedService::stop: {SERVICE} service is stopped"],
-        absent=[TIMED_OUT], state={"service": {"state": "stopped"}}),
+        absent=[TIMED_OUT], state={"service": {"state": "stopped"}},
+        verdict=f"{UPGRADE}: complete, {SERVICE_REBOOT}; the product was stopped; 2 warnings or errors"),
     service_stays_start_pending=Row(
         before=[configured(FOLDER_B, SERVICE_EXE, "start=hang")],
         exit_code=100, records=[TIMED_OUT, NOT_STARTED_IN_STATE + "2", NOT_STARTED, REBOOT_AT_UI],
-        state={"service": {"state": "start pending"}}),
+        state={"service": {"state": "start pending"}},
+        verdict=f"{FIRST}: complete, {SERVICE_REBOOT}; 3 warnings or errors"),
     service_deleted_between_registration_and_stop=Row(
         before=[earlier_version_installed],
         during=[("ov::ul::UpdatedService::update", ("service-delete", SERVICE, "nowait"))],
@@ -92,7 +102,9 @@ ROWS = dict(
             re.compile(rf"^W ov::ul::UpdatedService::stop: Can't stop service {SERVICE}, reboot required: .*1060",
                        re.S),
             f"E {START}Failed to open service {SERVICE}", NOT_STARTED, REBOOT_AT_UI],
-        state={"service": None}),
+        state={"service": None},
+        verdict=f"{UPGRADE}: complete, reboot needed because the service did not stop and the service did not "
+                "start; 4 warnings or errors"),
     service_started_by_someone_else_before_the_finishing_step=Row(
         during=[("drivertool.exe install returned", ("service-start", SERVICE))],
         exit_code=100, records=[
@@ -105,7 +117,9 @@ ROWS = dict(
             r"File: .*UpdatedService\.cpp, Line: \d+, Error Code : 1072$", re.S)],
         absent=[re.compile("Main logic returned|Upgrade scenario|activateUpdateModule")],
         state={"registry": {PRODUCT_KEY: UNCHANGED, DRIVERS_KEY: UNCHANGED, UNINSTALL_KEY: UNCHANGED},
-               "files": {FOLDER_A: UNCHANGED}, "shortcuts": UNCHANGED}),
+               "files": {FOLDER_A: UNCHANGED}, "shortcuts": UNCHANGED},
+        verdict=f"run ended by an exception before the upgrade detection of {VERSION_B}: failed, an exception "
+                "reached the entry; 1 warning or error"),
     read_only_file_in_the_earlier_folder=Row(
         before=[earlier_version_installed, file_read_only(FOLDER_A, SUPPORT_TOOL_EXE)],
         records=[OLD_DATA_REMOVED, DONE],
@@ -123,7 +137,8 @@ ROWS = dict(
                  *[f"E SetRegistryValue: Failed to set {value}. Error = 5"
                    for value in ("Publisher", "UninstallString", "DisplayIcon", "DisplayName", "DisplayVersion")],
                  DONE],
-        state={"registry": {UNINSTALL_KEY: UNCHANGED}}),
+        state={"registry": {UNINSTALL_KEY: UNCHANGED}},
+        verdict=f"{UPGRADE}: complete; 5 warnings or errors"),
     logging_key_refuses_writes=Row(
         before=[writes_refused(LOGGING_KEY)],
         records=[DONE], state={"registry": {LOGGING_KEY: {LOG_SIZE_LIMIT: ABSENT}}}),
@@ -133,7 +148,8 @@ ROWS = dict(
     restart_time_operation_list_of_another_type=Row(
         before=[earlier_version_installed, held("file", rf"{FOLDER_A}\{SUPPORT_TOOL_EXE}"), pending_renames(IN_NEW)],
         records=[SEQUENCE + "Old data removed: 0", f"E {RENAMES}wrong type", DONE],
-        state={"files": {FOLDER_A: [SUPPORT_TOOL_EXE]}, "registry": {SESSION_KEY: {PENDING_RENAMES: UNCHANGED}}}),
+        state={"files": {FOLDER_A: [SUPPORT_TOOL_EXE]}, "registry": {SESSION_KEY: {PENDING_RENAMES: UNCHANGED}}},
+        verdict=f"{UPGRADE}: complete; 1 warning or error"),
     client_ignores_the_quit_request=Row(
         before=[earlier_version_installed, configured(FOLDER_A, CLIENT_EXE, "on_quit=ignore"),
                 running(FOLDER_A, CLIENT_EXE), log_levels(own=5)],
@@ -157,7 +173,8 @@ ROWS = dict(
         before=[earlier_version_installed, running(FOLDER_A, CLIENT_EXE)], no_debug_privilege=True,
         records=["E ExecuteApplication::enableDebugPrivilege: The token does not have the specified privilege.",
                  "I ExecuteApplication::enableDebugPrivilege: Adjusted token privilege.", TERMINATED, DONE],
-        state={"processes": [NEW_SERVICE], "journal": {EARLIER_CLIENT: {"window", "quit received", "exit"}}}),
+        state={"processes": [NEW_SERVICE], "journal": {EARLIER_CLIENT: {"window", "quit received", "exit"}}},
+        verdict=f"{UPGRADE}: complete; 1 warning or error"),
     log_file_with_a_hard_link=Row(
         before=[log_hard_linked_to_foreign_file(FOREIGN)],
         records=[DONE], state={"logs": {"foreign.txt": FOREIGN, LOG_FILE + ".1.log": FOREIGN}}),

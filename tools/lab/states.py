@@ -1,6 +1,7 @@
 """Named states of the product's machine and the play of a scenario row through them: from a reset lab, the new
 version unpacked, the states before reached in order, the new version installed, then one verifier per kind of
-state: the exit code, the records, the machine state in expect_state's form, and what stays as it was."""
+state: the exit code, the records, the machine state in expect_state's form, what stays as it was, and what the
+log explainer tells of the run."""
 
 import os
 import shutil
@@ -8,7 +9,9 @@ import unittest
 from pathlib import Path
 from typing import Callable, NamedTuple, Optional
 
+from logstory.explanations import load
 from logstory.records import parse_records
+from logstory.story import story
 
 from .runner import ABSENT, Lab, LabError, expect_log, expect_state, set_op
 from .vocabulary import (
@@ -30,6 +33,8 @@ from .vocabulary import (
     VERSION_A,
     VERSION_B,
 )
+
+EXPLANATIONS = load()
 
 
 class _Unchanged:
@@ -221,6 +226,7 @@ class Row(NamedTuple):
     whole_log: bool = False  # the records are all of the log's (fresh before), not those after this run's banner
     log_root: Optional[str] = None  # ...all of the log under this root folder (fresh before) instead
     check: Optional[Callable] = None  # a verifier of its own, check(lab)
+    verdict: Optional[str] = None  # the log explainer's verdict on the run (tools/explain-log.py)
 
 
 def _probe(lab):
@@ -263,6 +269,17 @@ def _only_absent(expected):
     return all(value is ABSENT or isinstance(value, dict) and _only_absent(value) for value in expected.values())
 
 
+def explained(run, verdict=None):
+    """What support reads of the run's log (tools/explain-log.py): its exit code, every warning and error
+    explained, and the verdict where one is given."""
+    told = story(run.log, EXPLANATIONS)
+    unexplained = [problem.record.text for problem in told.problems if not problem.explained]
+    if told.exit_code != run.exit_code or unexplained:
+        raise AssertionError(f"the log explainer tells exit {told.exit_code}; not explained: {unexplained}")
+    if verdict is not None and told.verdict != verdict:
+        raise AssertionError(f"the log explainer's verdict is {told.verdict!r}, not {verdict!r}")
+
+
 def play(lab, row, add_cleanup):
     """Plays the row from a reset lab; add_cleanup(undo) receives what its states change beyond the reset.
     Raises AssertionError on the first expectation the run does not meet."""
@@ -281,6 +298,7 @@ def play(lab, row, add_cleanup):
         records = "\n  ".join(record.text for record in run.log)
         raise AssertionError(f"exit {run.exit_code}, not {row.exit_code}:\n  {records}")
     expect_log(run, [*row.records, f"I WinMain: Returning: {row.exit_code}"], row.absent)
+    explained(run, row.verdict)
     after = _probe(lab)
     expect_state(after, _resolved(row.state or {}, before, after))
     if row.check:
