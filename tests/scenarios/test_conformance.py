@@ -4,7 +4,7 @@ import re
 import unittest
 
 from lab import ABSENT, DRIVER_TOOL, LOGGING_KEY, MODULES_KEY, PRODUCT_KEY, RUN_KEY, UPDATES, Lab, set_op
-from lab import VERSION_A as A, VERSION_B as B, expect_log, expect_state
+from lab import VERSION_A as A, VERSION_B as B, expect_log, expect_state, installed
 
 STEPS = ("uninstall", "uninstall old tap", "calloutuninstall")  # the earlier tool's removals
 TOOL_FAILS = [f"E drivertool.exe {step} returned exception" for step in STEPS]
@@ -27,51 +27,45 @@ class ConformanceRows(unittest.TestCase):
     def setUp(self):
         self.lab.reset()
 
-    def run_version(self, name, exit_code=0, folder=None, **run):
-        """Unpacks a version (unless its folder is given) and runs its installer; the folder and the run."""
-        folder = folder or self.lab.unpack(name, **{k: run.pop(k) for k in ("settings", "customization") if k in run})
-        result = self.lab.install(folder, **run)
-        self.assertEqual(result.exit_code, exit_code, "\n".join(r.text for r in result.log))
-        return folder, result
-
     def test_this_installation_named_another_way_or_held_is_kept(self):
-        folder, _ = self.run_version(B)
+        folder, _ = self.lab.install_version(B)
         through_z = "Z:" + str(self.lab.unix(folder)).replace("/", "\\")
-        for app_path, kept in ((through_z, "is"), (folder.rsplit("\\", 1)[0], "holds")):
+        other_ways = [(folder.lower() + "\\", "is"), (through_z, "is"), (folder.rsplit("\\", 1)[0], "holds")]
+        for app_path, kept in other_ways:
             with self.subTest(app_path):
                 self.lab.apply(set_op(PRODUCT_KEY, "AppPath", app_path))
-                _, run = self.run_version(B, folder=folder)
+                _, run = self.lab.install_version(B, folder=folder)
                 line = f"Old data kept: {app_path} {kept} the folder of this installation"
                 expect_log(run, seq(line, "Old data removed: 0", "DONE."))
-                self.assertTrue(self.lab.unix(folder + r"\ovvpnservice.exe").exists())
+                expect_state(self.lab.probe(), installed(folder, B))
 
     def test_app_path_with_one_nul_more(self):
-        earlier, _ = self.run_version(A)
+        earlier, _ = self.lab.install_version(A)
         self.lab.apply(set_op(PRODUCT_KEY, "AppPath", raw(1, earlier + "\0\0")))
-        folder, run = self.run_version(B)
+        folder, run = self.lab.install_version(B)
         detected = f"Upgrade scenario, old installation detected in: {earlier}"
         expect_log(run, seq(detected, "drivertool.exe uninstall returned 0", "Old data removed: 1", "DONE."))
         self.assertFalse(self.lab.unix(earlier).exists())
         expect_state(self.lab.probe(), {"registry": {PRODUCT_KEY: {"AppPath": folder, "UpgradeFromPath": ABSENT}}})
-        self.run_version(B, folder=folder)
+        self.lab.install_version(B, folder=folder)
 
     def test_earlier_folder_behind_an_unexpanded_variable_is_not_used(self):
-        earlier, _ = self.run_version(A)
+        earlier, _ = self.lab.install_version(A)
         self.lab.start(earlier + r"\Kelvara.exe")
         unexpanded = "%SystemDrive%" + earlier[2:]
         self.lab.apply(set_op(PRODUCT_KEY, "AppPath", raw(2, unexpanded + "\0")))
-        folder, run = self.run_version(B)
+        folder, run = self.lab.install_version(B)
         unused = f"W Earlier folder not used: {unexpanded} is not an absolute local path"
         expect_log(run, seq(unused, *TOOL_FAILS, "Old data removed: 0", "DONE."))
         self.assertEqual([f for f, *_ in self.lab.tool_runs()], [earlier, folder])  # A's install, B's install
         self.assertIn(earlier + r"\Kelvara.exe", self.lab.probe()["processes"])
 
     def test_interrupted_upgrade_resumes_from_the_recorded_folder(self):
-        earlier, _ = self.run_version(A)
+        earlier, _ = self.lab.install_version(A)
         folder = self.lab.unpack(B)
         # What a run of B cut short right after it wrote AppPath leaves.
         self.lab.apply(set_op(PRODUCT_KEY, "AppPath", folder), set_op(PRODUCT_KEY, "UpgradeFromPath", earlier))
-        _, run = self.run_version(B, folder=folder)
+        _, run = self.lab.install_version(B, folder=folder)
         resumed, detected = "Resuming the interrupted upgrade from ", "Upgrade scenario, old installation detected in: "
         expect_log(run, seq(resumed + earlier, detected + earlier, "Old data removed: 1"))
         runs = [(f, c) for f, _, c in self.lab.tool_runs()[1:]]
@@ -80,7 +74,7 @@ class ConformanceRows(unittest.TestCase):
         expect_state(self.lab.probe(), {"registry": {PRODUCT_KEY: {"UpgradeFromPath": ABSENT}}})
 
     def test_recorded_folder_that_cannot_be_ours_is_ignored(self):
-        folder, _ = self.run_version(B)
+        folder, _ = self.lab.install_version(B)
         foreign = self.lab.unpack("foreign", root=r"C:\Foreign")
         self.lab.start(foreign + r"\Kelvara.exe")
         toolless = self.lab.unpack(A, omit=[DRIVER_TOOL])
@@ -91,7 +85,7 @@ class ConformanceRows(unittest.TestCase):
         ):
             with self.subTest(reason):
                 self.lab.apply(set_op(PRODUCT_KEY, "UpgradeFromPath", recorded))
-                _, run = self.run_version(B, folder=folder)
+                _, run = self.lab.install_version(B, folder=folder)
                 ignored = f"W UpgradeFromPath ignored and deleted: {recorded} {reason}"
                 expect_log(run, seq(ignored, f"Upgrade scenario, old installation detected in: {folder}"))
                 expect_state(self.lab.probe(), {"registry": {PRODUCT_KEY: {"UpgradeFromPath": ABSENT}}})
@@ -100,9 +94,9 @@ class ConformanceRows(unittest.TestCase):
         self.assertIn(foreign + r"\Kelvara.exe", self.lab.probe()["processes"])
 
     def test_reboot_ending_marks_the_exact_package_and_keeps_the_marker(self):
-        self.run_version(A)
+        self.lab.install_version(A)
         self.lab.apply(set_op(f"{UPDATES}\\{B}", "status", 1), set_op(f"{UPDATES}\\{B}1", "status", "active"))
-        folder, _ = self.run_version(B, 100, settings={DRIVER_TOOL[:-4]: "exit_code=1"})
+        folder, _ = self.lab.install_version(B, 100, settings={DRIVER_TOOL[:-4]: "exit_code=1"})
         packages = {f"{UPDATES}\\{B}": {"status": "active"}, f"{UPDATES}\\{B}1": {"status": "inactive"}}
         marker = {"TunnelingDriverChangeDone": "true"}  # A's, as B's tool asked for a restart
         expect_state(self.lab.probe(), {"registry": {PRODUCT_KEY: marker, MODULES_KEY: {"path": folder}, **packages}})
@@ -112,19 +106,19 @@ class ConformanceRows(unittest.TestCase):
         package = f"{UPDATES}\\{B}"
         self.lab.apply(set_op(PRODUCT_KEY, "AppPath", ""), set_op(RUN_KEY, "KelvaraAutoStart", none))
         self.lab.apply(set_op(LOGGING_KEY, "LogMaxSizeKB", none), ("set", package, "", 1, ""))
-        folder, run = self.run_version(B, env={"ul_module": None})  # no module: no package is marked
+        folder, run = self.lab.install_version(B, env={"ul_module": None})  # no module: no package is marked
         expect_log(run, seq("First time installation", "DONE."), [re.compile("Upgrade|KelvaraAutoStart|activateUpd")])
         leftovers = {RUN_KEY: {"KelvaraAutoStart": none}, UPDATES: {"status": ABSENT}, package: {"status": ABSENT}}
         written = {LOGGING_KEY: {"LogMaxSizeKB": 5000}, MODULES_KEY: {"path": folder}}
         expect_state(self.lab.probe(), {"registry": {**leftovers, **written}})
 
     def test_upgrade_from_a_folder_named_with_a_trailing_backslash(self):
-        earlier, _ = self.run_version(A)
+        earlier, _ = self.lab.install_version(A)
         sibling = self.lab.unpack(A + "1")  # its name extends the earlier folder's
         self.lab.start(sibling + r"\Kelvara.exe")
         self.lab.apply(set_op(PRODUCT_KEY, "AppPath", earlier + "\\"), set_op(RUN_KEY, "KelvaraAutoStart", "x"))
         self.lab.apply(("deny", RUN_KEY))
-        _, run = self.run_version(B, customization=b"OpenVpnTapDriverName=OVKELVARAWINTUN")
+        _, run = self.lab.install_version(B, customization=b"OpenVpnTapDriverName=OVKELVARAWINTUN")
         detected = f"Upgrade scenario, old installation detected in: {earlier}\\"
         autostart = "Remove KelvaraAutoStart registry succeeded:0"
         expect_log(run, seq(detected, "drivertool.exe uninstall old tap returned 0", autostart, "Old data removed: 1"))

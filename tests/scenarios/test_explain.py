@@ -12,7 +12,7 @@ import unittest
 from operator import attrgetter
 from pathlib import Path
 
-from lab import FOLDER_B as NEW_DIR, MISSING, VERSION_A as A, VERSION_B as B, Lab
+from lab import MISSING, VERSION_A as A, VERSION_B as B, Lab
 from logstory.explanations import explain, load
 from logstory.reading import read_files
 from logstory.records import read_log
@@ -20,7 +20,7 @@ from logstory.runs import split_runs
 from logstory.story import story
 from logstory.text import explanation_text
 
-TOOL = r"x64\drivertool64.txt"
+TOOL = r"x64\drivertool64"  # its settings
 ENTRIES, UP, FIRST, REFUSED = load(), f"upgrade from {A}", "first installation", "run refused by the start checks"
 SAVED = Path(os.environ.get("OV_BUILD_DIR") or Path(__file__).resolve().parents[2] / "build" / "test") / "explain-logs"
 REPO = Path(__file__).resolve().parents[2]
@@ -63,10 +63,8 @@ class ExplainedRuns(unittest.TestCase):  # runs first (classes run by name): Rea
         lab, s = self.lab, setup
         lab.reset()
         if "up" in s:
-            self.assertEqual(lab.install(lab.unpack(s["up"])).exit_code, 0)
-        folder = lab.unpack(B, customization=s.get("conf"))
-        for file, text in s.get("new", {}).items():
-            (lab.unix(NEW_DIR) / file.replace("\\", "/")).write_text(text)
+            lab.install_version(s["up"])
+        folder = lab.unpack(B, customization=s.get("conf"), settings=s.get("new"))
         run = lab.install(folder, **{k: s[k] for k in ("env", "restricted", "on") if k in s})
         for _ in range(s.get("again", 0)):
             run = lab.install(folder)
@@ -97,13 +95,9 @@ class ExplainedRuns(unittest.TestCase):  # runs first (classes run by name): Rea
         self.lab.reset()
 
 
-def told(paths_or_bytes):
-    """The explainer's whole text of files (paths) or of one file's bytes, as the command would print it."""
-    log = (
-        read_files(paths_or_bytes)
-        if isinstance(paths_or_bytes, list)
-        else read_files(["x.log"], lambda _: paths_or_bytes)
-    )
+def told(data):
+    """The explainer's whole text of one file's bytes, as the command would print it."""
+    log = read_files(["x.log"], lambda _: data)
     return log, explanation_text(log, [story(r.records, ENTRIES) for r, _ in log.runs], ENTRIES)
 
 

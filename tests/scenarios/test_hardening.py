@@ -3,7 +3,6 @@ first, a reader holding the log, many copies and 64-bit copies of the earlier tu
 environment. Each run must end as usual and do its work, whatever was prepared."""
 import re
 import shutil
-import time
 import unittest
 
 from lab import (INSTALL_ROOT, LOG_NAME, PENDING_RENAMES, PRODUCT_KEY, RECORD, SESSION_KEY, VERSION_A as A,
@@ -20,49 +19,33 @@ class HardeningRows(unittest.TestCase):
     def setUp(self):
         self.lab.reset()
 
-    def run_version(self, version, **run):
-        result = self.lab.install(self.lab.unpack(version), **run)
-        self.assertEqual(result.exit_code, 0, "\n".join(r.text for r in result.log))
-        return result
-
-    def start_copies(self, exe, count):
-        """Starts count copies of a windowless stand-in and waits until each has journaled its start."""
-        for _ in range(count):
-            self.lab.start(exe)
-        for _ in range(1200):
-            if self.lab.journal().count(exe + ": started") >= count:
-                return
-            time.sleep(0.1)
-        self.fail(f"{self.lab.journal().count(exe + ': started')} of {count} copies of {exe} started")
-
     def test_lock_name_taken_first(self):
         # The name as the log's rules spell it, not as the product builds it.
         base = self.lab.folders()["program_data"] + "\\" + LOG_NAME
         name = "Global\\OvKmfLogging_" + base.replace("\\", "_")
-        texts = [r.text for r in self.run_version(B).log]
+        texts = [r.text for r in self.lab.install_version(B)[1].log]
         for squatter in (("event", name), ("mutex", name, 600000, "D:(D;;GA;;;BA)(A;;GA;;;WD)"),
                          ("mutex", name, 600000, f"O:{FOREIGN_USER}D:(A;;GA;;;WD)")):
             with self.subTest(squatter[0] + " " + squatter[-1]):
                 self.lab.reset()
                 self.lab.hold(*squatter)
-                self.assertEqual([r.text for r in self.run_version(B).log], texts)
+                self.assertEqual([r.text for r in self.lab.install_version(B)[1].log], texts)
 
     def test_reader_holds_every_log_generation(self):
-        self.run_version(A)
+        self.lab.install_version(A)
         base = self.lab.log_base()
         for generation in (".log", ".1.log", ".2.log"):
             with open(base + generation, "ab"):
                 pass
             self.lab.hold("file", self.lab.folders()["program_data"] + "\\" + LOG_NAME + generation)
-        self.run_version(B)  # each record is dropped, none is scheduled for deletion at restart
+        self.lab.install_version(B)  # each record is dropped, none is scheduled for deletion at restart
         pending = self.lab.probe()["registry"].get(SESSION_KEY, {}).get(PENDING_RENAMES, [])
         self.assertEqual(sum("install-kelvara-win32" in path for path in pending), 0)
 
     def test_twenty_windowless_tunnels_within_the_budget(self):
-        earlier = self.lab.unpack(A)
-        self.assertEqual(self.lab.install(earlier).exit_code, 0)
-        self.start_copies(earlier + r"\openvpn.exe", 20)
-        run = self.run_version(B)
+        earlier, _ = self.lab.install_version(A)
+        self.lab.start(earlier + r"\openvpn.exe", copies=20)
+        _, run = self.lab.install_version(B)
         times = [r.time for r in run.log if TERMINATED.match(r.text)]
         self.assertEqual(len(times), 20)
         started = next(r.time for r in run.log if r.message == "Adjusted token privilege.")
@@ -72,13 +55,12 @@ class HardeningRows(unittest.TestCase):
         self.assertNotIn(earlier + r"\openvpn.exe", self.lab.probe()["processes"])
 
     def test_64_bit_tunnels(self):
-        earlier = self.lab.unpack(A)
-        self.assertEqual(self.lab.install(earlier).exit_code, 0)
+        earlier, _ = self.lab.install_version(A)
         other = self.lab.unpack("other", root=r"C:\Other")
         for folder in (earlier, other):
             shutil.copy(self.lab.build / "tests" / "fixtures" / "bin64" / "openvpn.exe", self.lab.unix(folder))
-            self.start_copies(folder + r"\openvpn.exe", 1)
-        run = self.run_version(B)
+            self.lab.start(folder + r"\openvpn.exe")
+        _, run = self.lab.install_version(B)
         expect_log(run, [re.compile(r"^E ExecuteApplication::processCanBeTerminated: Failed to get module filename"),
                          "I ExecuteApplication::processCanBeTerminated: Path read with QueryFullProcessImageNameW: "
                          + earlier + r"\openvpn.exe", TERMINATED])
@@ -89,7 +71,8 @@ class HardeningRows(unittest.TestCase):
 
     def test_names_from_the_environment(self):
         forged = "Id\r\nI MainLogic::execute: DONE."  # a line that would read as the run's last record
-        run = self.run_version(B, env={"kelvara_app_name": r"..\..\Startup\Evil", "kelvara_app_model_id": forged})
+        env = {"kelvara_app_name": r"..\..\Startup\Evil", "kelvara_app_model_id": forged}
+        _, run = self.lab.install_version(B, env=env)
         expect_log(run, ['W GetFileNameVariable: Using default value for kelvara_app_name: "..\\..\\Startup\\Evil" '
                          "is not a plain name", 'I MainLogic::execute: Application name: "Kelvara"',
                          'I MainLogic::execute: App model id: "Id\\r\\nI MainLogic::execute: DONE."'])
@@ -98,7 +81,3 @@ class HardeningRows(unittest.TestCase):
                                         "shortcuts": {r"Desktop\Kelvara.lnk": client}})
         lines, last = self.lab.log_lines(self.lab.log_base())
         self.assertTrue(all(RECORD.fullmatch(line) for line in lines[last:] if line), lines[last:])
-
-
-if __name__ == "__main__":
-    unittest.main()

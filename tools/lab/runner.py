@@ -246,24 +246,19 @@ class Lab:
             (target / name.replace("\\", "/")).unlink()
         return folder
 
-    def start(self, exe):
-        """Starts a stand-in (client or tunnel) in the background, as a user's machine has it, and
-        waits until it is ready. Detached: Wine's processes must not hold the runner's pipes."""
-        self.processes.append(
-            subprocess.Popen(
-                [*WINE, exe],
-                stdin=subprocess.DEVNULL,
-                stdout=subprocess.DEVNULL,
-                stderr=subprocess.DEVNULL,
-                env=self.env,
-            )
-        )
+    def start(self, exe, copies=1):
+        """Starts copies of a stand-in (client or tunnel) in the background, as a user's machine has them, and
+        waits until each is ready. Detached: Wine's processes must not hold the runner's pipes."""
         line = exe + ": " + READY[exe.rsplit("\\", 1)[-1].lower()]
-        for _ in range(200):
-            if line in self.journal():
+        ready = self.journal().count(line) + copies
+        for _ in range(copies):
+            self.processes.append(subprocess.Popen([*WINE, exe], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                                   stderr=subprocess.DEVNULL, env=self.env))
+        for _ in range(200 + 50 * copies):
+            if self.journal().count(line) >= ready:
                 return
             time.sleep(0.1)
-        raise LabError(f"{exe} did not start")
+        raise LabError(f"{exe}: {copies} copies did not start")
 
     def hold(self, *what):
         """Holds ("file", PATH), ("mutex", NAME[, MS[, SDDL]]) (by default with the security of the product's
@@ -290,6 +285,16 @@ class Lab:
         paths = [Path(base + generation) for generation in (".2.log", ".1.log", ".log")]
         lines = [line for path in paths if path.exists() for line in path.read_text("utf-8", "replace").splitlines()]
         return lines, max((i for i, line in enumerate(lines) if "***  LOGGING STARTED  ***" in line), default=None)
+
+    def install_version(self, name, exit_code=0, folder=None, customization=None, settings=None, omit=(), **run):
+        """Unpacks a version (unless its folder is given) and installs it: (folder, run). Raises AssertionError
+        with the run's records when the run ends with another exit code."""
+        folder = folder or self.unpack(name, customization=customization, settings=settings, omit=omit)
+        result = self.install(folder, **run)
+        if result.exit_code != exit_code:
+            records = "\n  ".join(r.text for r in result.log)
+            raise AssertionError(f"{folder}: exit {result.exit_code}, not {exit_code}:\n  {records}")
+        return folder, result
 
     def install(self, folder, env=None, restricted=False, no_debug_privilege=False, on=(), timeout=120):
         """Runs <folder>\\install-kelvara.exe with the framework's environment (env overrides it;

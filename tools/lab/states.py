@@ -15,21 +15,30 @@ from logstory.story import story
 
 from .runner import ABSENT, Lab, LabError, expect_log, expect_state, set_op
 from .vocabulary import (
+    APP_NAME,
     CLIENT_EXE,
     DEFAULT_ROOT,
-    DRIVER_CHANGE_DONE,
     DRIVERS_KEY,
+    DRIVER_CHANGE_DONE,
     FOLDER_A,
     FOLDER_B,
-    LOG_NAME,
+    INSTALL_ROOT,
     LOGGING_KEY,
+    LOG_NAME,
+    LOG_SIZE_LIMIT,
+    MODULES_KEY,
     OWN_LOGGING_KEY,
     PENDING_RENAMES,
     PRODUCT_KEY,
+    PRODUCT_KEY_64,
     PRODUCT_LOGGING_KEY,
+    SERVICE_EXE,
+    SERVICE_KEY,
     SESSION_KEY,
+    SUPPORT_TOOL_EXE,
     TUNNEL_DRIVER,
     UNINSTALL_KEY,
+    UNINSTALL_KEY_64,
     VERSION_A,
     VERSION_B,
 )
@@ -197,6 +206,25 @@ def explorer_folder_values_missing(lab):
 DRIVER_INSTALLED = {"registry": {DRIVERS_KEY: {TUNNEL_DRIVER: "installed"}}}  # by the new version's driver tool
 DRIVER_CHANGE_MARKED = {"registry": {PRODUCT_KEY: {DRIVER_CHANGE_DONE: "true"}}}
 DRIVER_CHANGE_NOT_MARKED = {"registry": {PRODUCT_KEY: {DRIVER_CHANGE_DONE: ABSENT}}}
+
+
+def installed(folder, version, name=APP_NAME):
+    """The machine a successful installation of version from folder leaves, and nothing of the product in the
+    64-bit view: the 32-bit installer writes without view flags."""
+    client = {"target": rf"{folder}\{CLIENT_EXE}", "working_directory": folder, "arguments": ""}
+    service = {"DisplayName": "Orvanta Kelvara Service", "Description": "Orvanta Kelvara Service", "Type": 16,
+               "Start": 2, "ErrorControl": 0}
+    uninstaller = rf"{folder}\ovvpnuninstall.exe"
+    entry = {"Publisher": "Orvanta Corporation", "UninstallString": uninstaller, "DisplayIcon": uninstaller,
+             "DisplayName": name, "DisplayVersion": version}
+    product = {"AppPath": folder, "ProductName": name, "InstallationRootDirectory": INSTALL_ROOT,
+               DRIVER_CHANGE_DONE: "true"}
+    return {"registry": {PRODUCT_KEY: product, MODULES_KEY: {"path": folder}, SERVICE_KEY: service,
+                         LOGGING_KEY: {LOG_SIZE_LIMIT: 5000}, UNINSTALL_KEY: entry,
+                         PRODUCT_KEY_64.rsplit("\\", 1)[0]: ABSENT, UNINSTALL_KEY_64: ABSENT},
+            "service": {"image": rf'"{folder}\{SERVICE_EXE}"', "start_type": 2, "state": "running"},
+            "shortcuts": {rf"Desktop\{name}.lnk": client, rf"Programs\{name}\{name}.lnk": client,
+                          rf"Programs\{name}\Support Tool.lnk": {"target": rf"{folder}\{SUPPORT_TOOL_EXE}"}}}
 
 
 def product_named(name, **product_values):
