@@ -5,6 +5,7 @@ import unittest
 
 from lab import ABSENT, DRIVER_TOOL, LOGGING_KEY, MODULES_KEY, PRODUCT_KEY, RUN_KEY, UPDATES, Lab, set_op
 from lab import VERSION_A as A, VERSION_B as B, expect_log, expect_state, installed
+from lab import CLIENT_EXE
 
 STEPS = ("uninstall", "uninstall old tap", "calloutuninstall")  # the earlier tool's removals
 TOOL_FAILS = [f"E drivertool.exe {step} returned exception" for step in STEPS]
@@ -51,14 +52,14 @@ class ConformanceRows(unittest.TestCase):
 
     def test_earlier_folder_behind_an_unexpanded_variable_is_not_used(self):
         earlier, _ = self.lab.install_version(A)
-        self.lab.start(earlier + r"\Kelvara.exe")
+        self.lab.start(rf"{earlier}\{CLIENT_EXE}")
         unexpanded = "%SystemDrive%" + earlier[2:]
         self.lab.apply(set_op(PRODUCT_KEY, "AppPath", raw(2, unexpanded + "\0")))
         folder, run = self.lab.install_version(B)
         unused = f"W Earlier folder not used: {unexpanded} is not an absolute local path"
         expect_log(run, seq(unused, *TOOL_FAILS, "Old data removed: 0", "DONE."))
         self.assertEqual([f for f, *_ in self.lab.tool_runs()], [earlier, folder])  # A's install, B's install
-        self.assertIn(earlier + r"\Kelvara.exe", self.lab.probe()["processes"])
+        self.assertIn(rf"{earlier}\{CLIENT_EXE}", self.lab.probe()["processes"])
 
     def test_interrupted_upgrade_resumes_from_the_recorded_folder(self):
         earlier, _ = self.lab.install_version(A)
@@ -76,7 +77,7 @@ class ConformanceRows(unittest.TestCase):
     def test_recorded_folder_that_cannot_be_ours_is_ignored(self):
         folder, _ = self.lab.install_version(B)
         foreign = self.lab.unpack("foreign", root=r"C:\Foreign")
-        self.lab.start(foreign + r"\Kelvara.exe")
+        self.lab.start(rf"{foreign}\{CLIENT_EXE}")
         toolless = self.lab.unpack(A, omit=[DRIVER_TOOL])
         for recorded, reason in (
             (foreign, "is not directly under the installation root"),
@@ -91,7 +92,7 @@ class ConformanceRows(unittest.TestCase):
                 expect_state(self.lab.probe(), {"registry": {PRODUCT_KEY: {"UpgradeFromPath": ABSENT}}})
         self.assertEqual({f for f, *_ in self.lab.tool_runs()}, {folder})
         self.assertTrue(all(self.lab.unix(f).exists() for f in (foreign, toolless)))
-        self.assertIn(foreign + r"\Kelvara.exe", self.lab.probe()["processes"])
+        self.assertIn(rf"{foreign}\{CLIENT_EXE}", self.lab.probe()["processes"])
 
     def test_reboot_ending_marks_the_exact_package_and_keeps_the_marker(self):
         self.lab.install_version(A)
@@ -115,7 +116,7 @@ class ConformanceRows(unittest.TestCase):
     def test_upgrade_from_a_folder_named_with_a_trailing_backslash(self):
         earlier, _ = self.lab.install_version(A)
         sibling = self.lab.unpack(A + "1")  # its name extends the earlier folder's
-        self.lab.start(sibling + r"\Kelvara.exe")
+        self.lab.start(rf"{sibling}\{CLIENT_EXE}")
         self.lab.apply(set_op(PRODUCT_KEY, "AppPath", earlier + "\\"), set_op(RUN_KEY, "KelvaraAutoStart", "x"))
         self.lab.apply(("deny", RUN_KEY))
         _, run = self.lab.install_version(B, customization=b"OpenVpnTapDriverName=OVKELVARAWINTUN")
@@ -123,4 +124,4 @@ class ConformanceRows(unittest.TestCase):
         autostart = "Remove KelvaraAutoStart registry succeeded:0"
         expect_log(run, seq(detected, "drivertool.exe uninstall old tap returned 0", autostart, "Old data removed: 1"))
         self.assertEqual(self.lab.tool_runs()[2][1], "uninstall Orvanta Kelvara OVKELVARAWINTUN")
-        self.assertIn(sibling + r"\Kelvara.exe", self.lab.probe()["processes"])
+        self.assertIn(rf"{sibling}\{CLIENT_EXE}", self.lab.probe()["processes"])

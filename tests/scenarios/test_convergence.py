@@ -5,6 +5,7 @@ import os
 import unittest
 
 from lab import UPDATES, VERSION_A as A, VERSION_B as B, Lab, changes, set_op
+from lab import CLIENT_EXE
 
 EVERY = int(os.environ.get("OV_CONVERGENCE_EVERY", "1"))
 
@@ -19,7 +20,7 @@ class Convergence(unittest.TestCase):
         if upgrade:
             earlier = self.lab.unpack(A)
             self.assertEqual(self.lab.install(earlier).exit_code, 0)
-            self.lab.start(earlier + r"\Kelvara.exe")
+            self.lab.start(rf"{earlier}\{CLIENT_EXE}")
         return self.lab.unpack(B)
 
     def converges(self, upgrade):

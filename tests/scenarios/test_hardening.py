@@ -7,6 +7,7 @@ import unittest
 
 from lab import (INSTALL_ROOT, LOG_NAME, PENDING_RENAMES, PRODUCT_KEY, RECORD, SESSION_KEY, VERSION_A as A,
                  VERSION_B as B, Lab, expect_log, expect_state)
+from lab import TUNNEL_EXE
 
 STOP = "ExecuteApplication::killProcessesByName"
 TERMINATED = re.compile(rf"^I {STOP}: Terminating process: \d+\. exe: openvpn\.exe$")
@@ -44,7 +45,7 @@ class HardeningRows(unittest.TestCase):
 
     def test_twenty_windowless_tunnels_within_the_budget(self):
         earlier, _ = self.lab.install_version(A)
-        self.lab.start(earlier + r"\openvpn.exe", copies=20)
+        self.lab.start(rf"{earlier}\{TUNNEL_EXE}", copies=20)
         _, run = self.lab.install_version(B)
         times = [r.time for r in run.log if TERMINATED.match(r.text)]
         self.assertEqual(len(times), 20)
@@ -52,22 +53,22 @@ class HardeningRows(unittest.TestCase):
         # Twice the tunnel's 8 s wait, the probes of the two matches waited for (at most 1 s each), 1 s to spare;
         # without the budget each copy costs its 8 s.
         self.assertLess((times[-1] - started).total_seconds(), 2 * 8 + 2 + 1)
-        self.assertNotIn(earlier + r"\openvpn.exe", self.lab.probe()["processes"])
+        self.assertNotIn(rf"{earlier}\{TUNNEL_EXE}", self.lab.probe()["processes"])
 
     def test_64_bit_tunnels(self):
         earlier, _ = self.lab.install_version(A)
         other = self.lab.unpack("other", root=r"C:\Other")
         for folder in (earlier, other):
             shutil.copy(self.lab.build / "tests" / "fixtures" / "bin64" / "openvpn.exe", self.lab.unix(folder))
-            self.lab.start(folder + r"\openvpn.exe")
+            self.lab.start(rf"{folder}\{TUNNEL_EXE}")
         _, run = self.lab.install_version(B)
         expect_log(run, [re.compile(r"^E ExecuteApplication::processCanBeTerminated: Failed to get module filename"),
                          "I ExecuteApplication::processCanBeTerminated: Path read with QueryFullProcessImageNameW: "
-                         + earlier + r"\openvpn.exe", TERMINATED])
+                         + rf"{earlier}\{TUNNEL_EXE}", TERMINATED])
         self.assertEqual(len([r for r in run.log if TERMINATED.match(r.text)]), 1)
         processes = self.lab.probe()["processes"]
-        self.assertNotIn(earlier + r"\openvpn.exe", processes)
-        self.assertIn(other + r"\openvpn.exe", processes)
+        self.assertNotIn(rf"{earlier}\{TUNNEL_EXE}", processes)
+        self.assertIn(rf"{other}\{TUNNEL_EXE}", processes)
 
     def test_names_from_the_environment(self):
         forged = "Id\r\nI MainLogic::execute: DONE."  # a line that would read as the run's last record

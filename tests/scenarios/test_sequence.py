@@ -6,6 +6,7 @@ import unittest
 from lab import (ABSENT, DRIVER_TOOL, LOGGING_KEY as LOGGING, PRODUCT_KEY as PRODUCT, RUN_KEY,
                  UNINSTALL_KEY as ARP, UPDATES, VERSION_A as A, VERSION_B as B, Lab, driver_tool_calls, expect_log,
                  expect_state, installed, set_op)
+from lab import CLIENT_EXE, TUNNEL_EXE, SERVICE_EXE, SUPPORT_TOOL_EXE
 
 SEQ = "I MainLogic::execute: "
 DRIVER_TOOL_SETTINGS = r"x64\drivertool64"  # the tool the 32-bit installer runs on 64-bit Windows
@@ -51,7 +52,7 @@ class SequenceRows(unittest.TestCase):
         (self.lab.unix(earlier) / ".cache").mkdir()
         (self.lab.unix(earlier) / ".cache" / "state.dat").write_text("x")
         other = self.lab.unpack("other", root=r"C:\Other")
-        for exe in (earlier + r"\Kelvara.exe", earlier + r"\openvpn.exe", other + r"\Kelvara.exe"):
+        for exe in (rf"{earlier}\{CLIENT_EXE}", rf"{earlier}\{TUNNEL_EXE}", rf"{other}\{CLIENT_EXE}"):
             self.lab.start(exe)
         folder, run = self.lab.install_version(B)
         state = self.lab.probe()
@@ -64,7 +65,7 @@ class SequenceRows(unittest.TestCase):
                                            r"Programs\Kelvara Old\Kelvara Old.lnk": ABSENT}})
         self.assertNotIn(RUN_KEY, state["registry"])
         self.assertFalse([f for f in state["files"][r"C:\Program Files (x86)\Orvanta"] if A in f])
-        self.assertEqual(sorted(state["processes"]), sorted([other + r"\Kelvara.exe", folder + r"\ovvpnservice.exe"]))
+        self.assertEqual(sorted(state["processes"]), sorted([rf"{other}\{CLIENT_EXE}", rf"{folder}\{SERVICE_EXE}"]))
         self.assertEqual(self.tool_calls()[1:], [
             (earlier, "uninstall Orvanta Kelvara ovkelvarawintun", earlier),
             (earlier, "uninstall Orvanta Kelvara ovkelvaratap", earlier),
@@ -99,12 +100,12 @@ class SequenceRows(unittest.TestCase):
 
     def test_upgrade_over_a_file_in_use(self):
         earlier, _ = self.lab.install_version(A)
-        self.lab.hold("file", earlier + r"\ovdiag_32.exe")
+        self.lab.hold("file", rf"{earlier}\{SUPPORT_TOOL_EXE}")
         _, run = self.lab.install_version(B)
         expect_log(run, [SEQ + "Old data removed: 1", SEQ + "DONE."])
         pending = self.lab.probe()["registry"][r"SYSTEM\CurrentControlSet\Control\Session Manager"]
         self.assertEqual(pending["PendingFileRenameOperations"][-4:],
-                         ["\\??\\" + earlier + r"\ovdiag_32.exe", "", "\\??\\" + earlier, ""])
+                         ["\\??\\" + rf"{earlier}\{SUPPORT_TOOL_EXE}", "", "\\??\\" + earlier, ""])
 
     def test_reboot_ending_silent(self):
         # The tool asks for a reboot; silent: the client tells the user, nothing is stopped.
@@ -123,7 +124,7 @@ class SequenceRows(unittest.TestCase):
     def test_reboot_ending_not_silent_stops_the_product(self):
         self.lab.install_version(A)
         folder = self.lab.unpack(B, settings={DRIVER_TOOL_SETTINGS: "exit_code=1"})
-        self.lab.start(folder + r"\Kelvara.exe")
+        self.lab.start(rf"{folder}\{CLIENT_EXE}")
         run = self.lab.install(folder, env={"ul_silent_installation": ""})
         self.assertEqual(run.exit_code, 100)
         expect_log(run, [SEQ + "DONE. Reboot requested. Stop product", STOPPED,

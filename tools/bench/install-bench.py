@@ -16,6 +16,7 @@ import time
 from pathlib import Path
 
 from lab import Lab, driver_tool_calls
+from lab import CLIENT_EXE, TUNNEL_EXE, SUPPORT_TOOL_EXE
 from mainjob.play import older
 from mainjob.timeline import short_command, timeline
 
@@ -46,7 +47,7 @@ def sample(lab, folder):
         "calls": driver_tool_calls(journal),
         "alone": [],
     }
-    s["bare"] = timed(lab, lab.labtool, "run", "--", folder + r"\ovdiag_32.exe")[0]
+    s["bare"] = timed(lab, lab.labtool, "run", "--", rf"{folder}\{SUPPORT_TOOL_EXE}")[0]
     for _, command, where in s["calls"]:
         if not lab.unix(where).exists():  # the upgrade removed the earlier version's folder
             lab.unpack(where.rsplit("\\", 1)[-1])
@@ -71,8 +72,8 @@ def upgrade(lab, a, b):
     lab.reset()
     folder = lab.unpack(a)
     lab.install(folder)
-    lab.start(folder + r"\Kelvara.exe")
-    lab.start(folder + r"\openvpn.exe")
+    lab.start(rf"{folder}\{CLIENT_EXE}")
+    lab.start(rf"{folder}\{TUNNEL_EXE}")
     return sample(lab, lab.unpack(b))
 
 

@@ -43,6 +43,7 @@ from .vocabulary import (
     SEQUENCE,
     SERVICE_EXE,
     SUPPORT_TOOL_EXE,
+    TUNNEL_EXE,
     TUNNEL_DRIVER,
 )
 from .states import (
@@ -124,7 +125,7 @@ __all__ = [
     "REBOOT_STOP",
     "SEQUENCE",
     "SERVICE_EXE",
-    "SUPPORT_TOOL_EXE",
+    "SUPPORT_TOOL_EXE", "TUNNEL_EXE",
     "TUNNEL_DRIVER",
     "DRIVER_CHANGE_MARKED",
     "DRIVER_CHANGE_NOT_MARKED",

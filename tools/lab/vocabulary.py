@@ -29,11 +29,12 @@ INSTALL_ROOT = DEFAULT_ROOT + r"\Kelvara"  # UL_ROOT_DIR of the runs, holding th
 LOG_NAME = r"Orvanta\NS\clp\Log\Kelvara\install-kelvara-win32"
 JOURNAL = r"C:\ovlab\journal.log"
 CLIENT_EXE = "Kelvara.exe"
+TUNNEL_EXE = "openvpn.exe"
 SERVICE_EXE = "ovvpnservice.exe"
 SUPPORT_TOOL_EXE = "ovdiag_32.exe"
 PROGRAMS = (
     CLIENT_EXE,
-    "openvpn.exe",
+    TUNNEL_EXE,
     SERVICE_EXE,
     "drivertool32.exe",
     "drivertool64.exe",

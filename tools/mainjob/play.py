@@ -8,6 +8,7 @@ import sys
 from pathlib import Path
 
 from lab import UPDATES, Lab, LabError, set_op
+from lab import CLIENT_EXE, TUNNEL_EXE
 
 from .picture import picture
 from .report import RunResult, report
@@ -51,8 +52,8 @@ def play(lab, args, version_b):
     runs = [play_run(lab, f"first installation of {version_a}", folder_a, 0, env)]
     if args.first_only:
         return runs
-    lab.start(folder_a + r"\Kelvara.exe")
-    lab.start(folder_a + r"\openvpn.exe")
+    lab.start(rf"{folder_a}\{CLIENT_EXE}")
+    lab.start(rf"{folder_a}\{TUNNEL_EXE}")
     # The 32-bit installer on 64-bit Windows runs the x64 tool; a 64-bit build would run the 32-bit one.
     settings = {"drivertool32": "exit_code=1", r"x64\drivertool64": "exit_code=1"} if args.reboot else None
     folder_b = lab.unpack(version_b, installer=args.installer, settings=settings)
