@@ -3,6 +3,11 @@
 # build tools, Python checkers, debootstrap), then the lab's Wine 10 root (tools/wine-root.sh).
 # Idempotent and quiet when everything is already there.
 set -euo pipefail
+case "${1:-}" in
+  "") ;;
+  -h | --help) echo "usage: bash tools/setup.sh   (installs the host's packages and builds the lab's Wine 10 root)"; exit 0 ;;
+  *) echo "usage: bash tools/setup.sh" >&2; exit 2 ;;
+esac
 top=$(cd "$(dirname "$0")/.." && pwd)
 
 packages=(g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix binutils-mingw-w64-i686

@@ -6,7 +6,13 @@
 # chroot, mounts); the host gains nothing but the folder ROOT.
 set -euo pipefail
 
-root=${1:?usage: wine-root.sh ROOT}
+usage() { echo "usage: wine-root.sh ROOT   (builds the lab's Debian 13 root with Wine 10 in the folder ROOT)"; }
+case "${1:-}" in
+  -h | --help) usage; exit 0 ;;
+  "" | -*) usage >&2; exit 2 ;;
+esac
+[ $# -eq 1 ] || { usage >&2; exit 2; }
+root=$1
 mirror=${OV_DEBIAN_MIRROR:-http://deb.debian.org/debian}
 wine_major=10
 

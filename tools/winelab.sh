@@ -9,8 +9,13 @@
 # held open by them would hang the caller (a test runner, `| tail`).
 set -euo pipefail
 
-cmd=${1:?usage: winelab.sh start|stop|exec PREFIX ...}
-prefix=${2:?usage: winelab.sh start|stop|exec PREFIX ...}
+usage() { echo "usage: winelab.sh start|stop PREFIX | winelab.sh exec PREFIX PROGRAM [ARGS...]"; }
+case "${1:-}" in
+  -h | --help) usage; exit 0 ;;
+  start | stop | exec) [ $# -ge 2 ] && [ -n "$2" ] || { usage >&2; exit 2; } ;;
+  *) usage >&2; exit 2 ;;
+esac
+cmd=$1 prefix=$2
 shift 2
 mkdir -p "$prefix"
 prefix=$(cd "$prefix" && pwd)
@@ -51,9 +56,5 @@ stop)
   ;;
 exec)
   exec "$wine10" wine64 "$@"
-  ;;
-*)
-  echo "winelab.sh: unknown command $cmd" >&2
-  exit 2
   ;;
 esac

@@ -9,7 +9,13 @@
 # through, and the exit code is the program's.
 set -euo pipefail
 
-program=${1:?usage: wine.sh wine64|wineserver ARGS...}
+usage() { echo "usage: wine.sh wine64|wineserver ARGS...   (the lab's Wine 10, see tools/wine-root.sh)"; }
+case "${1:-}" in
+  -h | --help) usage; exit 0 ;;
+  wine64 | wineserver) ;;
+  *) usage >&2; exit 2 ;;
+esac
+program=$1
 shift
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 root=${OV_WINE_ROOT:-$top/build/wine10-root}
@@ -17,10 +23,6 @@ if [ ! -f "$root/.lab-root-ready" ]; then
   echo "wine.sh: no Wine 10 root at $root; build it with: bash tools/setup.sh" >&2
   exit 127
 fi
-case "$program" in
-  wine64 | wineserver) ;;
-  *) echo "wine.sh: unknown program $program (wine64 or wineserver)" >&2; exit 2 ;;
-esac
 
 # What the lab uses of the host: this checkout (build trees, prefixes, sources), /tmp, and the current
 # folder when it lies elsewhere.
