@@ -1,6 +1,6 @@
 // Which folder named by the registry may stand for an earlier version: its driver tool runs with the
 // installer's rights and it is deleted with all it holds, so only a plain local folder qualifies.
-// Pure text rules without system calls, so they build and fuzz on any platform.
+// Pure text rules without system calls, so a table tests them without a machine behind them.
 #pragma once
 
 #include <string>
